@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds find_bench, makes the benchmark tree (once), runs the benchmark and writes
+# bench/RESULTS.md. Extra arguments go to find_bench (e.g. --repeat 9); with another --token,
+# also give --expect N, or --expect -1 to accept any non-zero count.
+# Delete build/bench-tree to regenerate the tree after changing gen_tree.py.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+tree=build/bench-tree
+
+cmake --preset native >/dev/null
+cmake --build --preset native -j2 --target find_bench
+
+if [ ! -f "$tree/manifest.json" ]; then
+    python3 bench/gen_tree.py --out "$tree"
+fi
+# Every planted variant contains the token, so a case-insensitive run that is not limited to
+# whole words replaces all of those inside the filter.
+{ read -r expect; read -r summary; } < <(python3 - "$tree/manifest.json" <<'PY'
+import json, sys
+m = json.load(open(sys.argv[1]))
+planted = sum(m["planted"]["counted"].values())
+print(planted)
+print(f"seed {m['seed']}, {m['files']} files in {m['folders']} folders, {m['bytes'] / 1e6:.1f} MB; "
+      f"the token planted {planted} times in {m['token_files']} files of the filter")
+PY
+)
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+build/native/bin/find_bench "$tree" --expect "$expect" "$@" | tee "$out"
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# The largest spread, (max - min) / median, over the scenarios.
+spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > m) m = $7 + 0 } END { print m }' "$out")
+
+{
+    echo "# Find benchmark results"
+    echo
+    echo "- Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+    echo "- Kernel: $(uname -sr)"
+    echo "- Date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "- Build: native preset ($(grep -m1 '^CMAKE_BUILD_TYPE' build/native/CMakeCache.txt | cut -d= -f2)), $(c++ --version | head -1)"
+    echo "- Tree: build/bench-tree from \`bench/gen_tree.py\` with its defaults: $summary"
+    echo "- Command: \`bench/run.sh${*:+ $*}\`"
+    echo
+    cat "$out"
+    echo
+    echo "MB are 10^6 bytes of the files the walk hands over; \"Time vs read\" is the median time"
+    echo "over the median of the plain read of the same files in the same block size. The read"
+    echo "bound includes the walk (first row). The page cache is warm; the match run works on a"
+    echo "fresh, synced copy of the tree each time."
+    echo
+    echo "Noise: the largest spread (max - min over median) was ${spread}%; load average"
+    echo "${load_before} before and ${load_after} after the run. Anything else running on the"
+    echo "machine shows up here; compare medians, and rerun on an idle machine for firm numbers."
+} >bench/RESULTS.md
+echo "wrote bench/RESULTS.md"

@@ -1,0 +1,196 @@
+#include "engine/BlockScanner.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+struct ByteTables {
+    bool word[256] = {};
+    unsigned char fold[256] = {};
+    ByteTables() {
+        for (int c = 0; c < 256; ++c) {
+            word[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                      c == '_';
+            fold[c] = static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+        }
+    }
+};
+
+const ByteTables& Tables() {
+    static const ByteTables tables;
+    return tables;
+}
+
+// Rough frequency of a byte in source code and prose: candidates are searched by the find
+// text's rarest byte, so that the fast byte search stops as seldom as possible.
+int Frequency(unsigned char c) {
+    if (c == ' ')
+        return 100;
+    if (std::strchr("etaoinsr", c) && c)
+        return 70;
+    if (c >= 'a' && c <= 'z')
+        return 40;
+    if (c == '\n' || c == '\t' || c == '\r')
+        return 50;
+    if (c >= '0' && c <= '9')
+        return 20;
+    if (c >= 'A' && c <= 'Z')
+        return 15;
+    if (c >= 0x80)
+        return 3;
+    if (c < 0x20)
+        return 2;
+    return 25;  // punctuation
+}
+
+bool IsLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+}  // namespace
+
+bool IsWordByte(unsigned char c) {
+    return Tables().word[c];
+}
+
+BlockScanner::BlockScanner(ScanOptions options, size_t blockSize) : opt_(std::move(options)) {
+    const ByteTables& t = Tables();
+    folded_ = opt_.find;
+    if (!opt_.caseSensitive)
+        for (char& c : folded_)
+            c = static_cast<char>(t.fold[static_cast<unsigned char>(c)]);
+
+    int best = -1;
+    for (size_t i = 0; i < opt_.find.size(); ++i) {
+        auto c = static_cast<unsigned char>(opt_.find[i]);
+        int cost = Frequency(c);
+        if (!opt_.caseSensitive && IsLetter(c))
+            cost = Frequency(static_cast<unsigned char>(c | 0x20)) +
+                   Frequency(static_cast<unsigned char>(c & ~0x20));
+        if (best < 0 || cost < best) {
+            best = cost;
+            anchor_ = i;
+        }
+    }
+    auto a = opt_.find.empty() ? 0 : static_cast<unsigned char>(opt_.find[anchor_]);
+    anchorA_ = anchorB_ = a;
+    if (!opt_.caseSensitive && IsLetter(a)) {
+        anchorA_ = static_cast<unsigned char>(a | 0x20);
+        anchorB_ = static_cast<unsigned char>(a & ~0x20);
+    }
+    // Room for a block and for the tail carried over from the block before.
+    buffer_.resize(std::max<size_t>(blockSize, 1) + opt_.find.size() + 1);
+}
+
+bool BlockScanner::Equals(const char* p) const {
+    const size_t m = folded_.size();
+    if (opt_.caseSensitive)
+        return std::memcmp(p, folded_.data(), m) == 0;
+    const unsigned char* fold = Tables().fold;
+    for (size_t j = 0; j < m; ++j)
+        if (fold[static_cast<unsigned char>(p[j])] != static_cast<unsigned char>(folded_[j]))
+            return false;
+    return true;
+}
+
+ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
+    ScanResult result;
+    const size_t m = opt_.find.size();
+    if (m == 0)
+        return result;
+    char* const buf = buffer_.data();
+    const size_t capacity = buffer_.size();
+
+    // buf[0, len) holds input bytes from offset `base` on. Candidates before `pos` are decided;
+    // bytes from `emit` on are not written yet (once output has begun).
+    size_t len = 0, pos = 0, emit = 0;
+    uint64_t base = 0;
+    bool wordBefore = false;  // the byte before buf[0] is a word byte; none at the start
+    bool eof = false, begun = false;
+
+    auto fail = [&](ScanStatus s) {
+        result.status = s;
+        return result;
+    };
+
+    for (;;) {
+        if (pos > 0) {
+            if (begun && pos > emit && !out.Write(buf + emit, pos - emit))
+                return fail(ScanStatus::WriteError);
+            wordBefore = IsWordByte(static_cast<unsigned char>(buf[pos - 1]));
+            std::memmove(buf, buf + pos, len - pos);
+            len -= pos;
+            base += pos;
+            pos = emit = 0;
+        }
+        long long n = in.Read(buf + len, capacity - len);
+        if (n < 0)
+            return fail(ScanStatus::ReadError);
+        if (n == 0)
+            eof = true;
+        len += static_cast<size_t>(n);
+
+        // A candidate at i is decided when the byte after it is here too, or the input ended.
+        size_t limit = eof ? (len >= m ? len - m + 1 : 0) : (len > m ? len - m : 0);
+
+        // Next places of the anchor byte in each case, found once per block and reused.
+        bool haveA = false, haveB = false;
+        size_t nextA = 0, nextB = 0;
+        const size_t end = limit + anchor_;
+        while (pos < limit) {
+            const size_t start = pos + anchor_;
+            size_t at;
+            if (anchorA_ == anchorB_) {
+                auto p = static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
+                at = p ? static_cast<size_t>(p - buf) : end;
+            } else {
+                if (!haveA || nextA < start) {
+                    auto p = static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
+                    nextA = p ? static_cast<size_t>(p - buf) : end;
+                    haveA = true;
+                }
+                if (!haveB || nextB < start) {
+                    auto p = static_cast<const char*>(std::memchr(buf + start, anchorB_, end - start));
+                    nextB = p ? static_cast<size_t>(p - buf) : end;
+                    haveB = true;
+                }
+                at = std::min(nextA, nextB);
+            }
+            if (at >= end) {
+                pos = limit;
+                break;
+            }
+            const size_t i = at - anchor_;
+            if (!Equals(buf + i)) {
+                pos = i + 1;
+                continue;
+            }
+            if (opt_.wholeWords) {
+                bool before = i > 0 ? IsWordByte(static_cast<unsigned char>(buf[i - 1])) : wordBefore;
+                bool after = i + m < len && IsWordByte(static_cast<unsigned char>(buf[i + m]));
+                if (before || after) {
+                    pos = i + 1;
+                    continue;
+                }
+            }
+            if (!begun) {
+                if (!out.Begin(base))
+                    return fail(ScanStatus::WriteError);
+                begun = true;
+                emit = 0;
+            }
+            if ((i > emit && !out.Write(buf + emit, i - emit)) ||
+                !out.Write(opt_.replace.data(), opt_.replace.size()))
+                return fail(ScanStatus::WriteError);
+            ++result.replacements;
+            pos = emit = i + m;
+        }
+        if (eof)
+            break;
+        pos = std::max(pos, limit);
+    }
+    if (begun && len > emit && !out.Write(buf + emit, len - emit))
+        return fail(ScanStatus::WriteError);
+    return result;
+}

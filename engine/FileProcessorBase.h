@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+class TFileName;
+
+// Whoever shows a run's report: the dialog's message box, or standard output.
+class ReportOwner {
+public:
+    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+
+protected:
+    ~ReportOwner() = default;
+};
+
+// Acts on one file at a time and counts its own results. A processor is a local of the run and
+// is never destroyed through a pointer to this base.
+class FileProcessorBase {
+public:
+    // True when the file was processed and counted.
+    virtual bool ProcessFile(const TFileName& file) = 0;
+    // Shows the run's report through `owner`; called at most once, after the walk.
+    virtual void ShowResult(ReportOwner& owner) = 0;
+
+protected:
+    ~FileProcessorBase() = default;
+};

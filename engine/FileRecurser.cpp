@@ -1,0 +1,77 @@
+#include "engine/FileRecurser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/FileProcessorBase.h"
+#include "framework/FileAttributes.h"
+#include "framework/PathSyntax.h"
+#include "framework/TFileName.h"
+#include "framework/TFileNameIterator.h"
+
+namespace {
+
+bool IsUsableMask(const std::string& mask) {
+    return !mask.empty() && mask.find_first_of("\\/") == std::string::npos;
+}
+
+}  // namespace
+
+FileRecurser::FileRecurser(std::string path, std::string_view filterText, bool subfolders,
+                           FileProcessorBase* processor)
+    : Path(std::move(path)), Subfolders(subfolders), Processor(processor) {
+    FilterCount = 1 + static_cast<int>(std::count(filterText.begin(), filterText.end(), ';'));
+    Filters.resize(static_cast<size_t>(FilterCount));
+    size_t start = 0;
+    for (Filter& filter : Filters) {
+        size_t semicolon = filterText.find(';', start);
+        filter.Set(filterText.substr(start, semicolon - start));
+        start = semicolon + 1;
+    }
+}
+
+bool FileRecurser::Recurse() {
+    // A folder typed with a trailing separator (a drive's root) gets no second one.
+    size_t separator = Path.size();
+    if (separator > 0 && IsPathSeparator(Path[separator - 1]))
+        --separator;
+    Path.resize(separator);
+    Path += kPathSeparator;
+    const size_t nameStart = Path.size();
+
+    FileIdentity identity;
+    bool known = GetFileIdentity(Path, identity);
+    if (known && std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end())
+        return true;  // a link back to a folder this walk is inside of
+    if (known)
+        ancestors_.push_back(identity);
+
+    if (Subfolders) {
+        Path += "*.*";
+        for (TFileNameIterator it(Path); it.Next();) {
+            const char* name = it.Name();
+            if (!it.IsDirectory() || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+                continue;
+            Path.resize(nameStart);
+            Path += name;
+            Recurse();
+        }
+    }
+    if (known)
+        ancestors_.pop_back();
+
+    for (const Filter& filter : Filters) {
+        if (!IsUsableMask(filter.Mask))
+            continue;
+        Path.resize(nameStart);
+        Path += filter.Mask;
+        for (TFileNameIterator it(Path); it.Next();) {
+            if (it.Attributes() & (kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial))
+                continue;
+            Path.resize(nameStart);
+            Path += it.Name();
+            Processor->ProcessFile(TFileName(Path));
+        }
+    }
+    return true;
+}

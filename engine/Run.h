@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "framework/TTime.h"
+
+class ReportOwner;
+
+enum class Action { Find, Touch };
+
+// The settings of one run, as the user gave them.
+struct JobSettings {
+    std::string folder;
+    std::string filter;
+    bool subfolders = true;
+    Action action = Action::Find;
+    std::string findText;
+    std::string replaceText;
+    bool caseSensitive = false;
+    bool wholeWords = false;
+    bool createBackups = false;
+    // The UTC last-write time for Touch, computed once before the run from the picked local
+    // date and time (LocalToUtcAtCurrentOffset).
+    TTime touchTime;
+};
+
+struct RunCounts {
+    int64_t filesProcessed = 0;
+    int64_t replacementsMade = 0;
+};
+
+// Builds the action's processor and a walker over the folder, walks, and, when `reportTo` is
+// given (an interactive run), shows the report through it. Returns the run's counts.
+RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo);

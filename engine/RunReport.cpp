@@ -1,0 +1,31 @@
+#include "engine/RunReport.h"
+
+namespace {
+
+std::string CountLine(long long count, const char* none, const char* one, const char* many) {
+    if (count == 0)
+        return none;
+    if (count == 1)
+        return one;
+    return std::to_string(count) + many;
+}
+
+}  // namespace
+
+std::string FilesLine(long long filesProcessed) {
+    return CountLine(filesProcessed, "No files processed.", "1 file processed.",
+                     " files processed.");
+}
+
+std::string ReplacementsLine(long long replacementsMade) {
+    return CountLine(replacementsMade, "No replacements made.", "1 replacement made.",
+                     " replacements made.");
+}
+
+std::string ReplaceReportText(long long filesProcessed, long long replacementsMade) {
+    return FilesLine(filesProcessed) + '\n' + ReplacementsLine(replacementsMade);
+}
+
+std::string TouchReportText(long long filesProcessed) {
+    return FilesLine(filesProcessed);
+}

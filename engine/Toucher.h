@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/FileProcessorBase.h"
+#include "framework/TTime.h"
+
+// The Touch action's processor: gives every file the same last-write time and changes nothing
+// else about it, neither its content and length nor its other times and attributes.
+class Toucher : public FileProcessorBase {
+public:
+    explicit Toucher(TTime time) : Time(time) {}
+
+    // False, and the file not counted, when it has gone, is no longer a regular file, is held
+    // open by another program (Windows), or cannot take the time.
+    bool ProcessFile(const TFileName& file) override;
+    void ShowResult(ReportOwner& owner) override;
+
+    // The UTC last-write time, fixed for the run.
+    const TTime Time;
+    // Files whose last-write time was set.
+    int64_t FilesProcessed = 0;
+};

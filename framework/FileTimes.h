@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include "framework/TTime.h"
+
+// A file's time stamps, to the file system's resolution.
+struct FileTimes {
+    TTime creation;  // where the platform reports one (Windows); otherwise zero
+    TTime lastAccess;
+    TTime lastWrite;
+};
+
+[[nodiscard]] bool GetFileTimes(const std::string& path, FileTimes& times);
+
+// Sets the last-write time of an existing regular file and nothing else: content, length,
+// attributes, creation and last-access times stay exactly as they were. False for a folder, a
+// missing file, a time the file system cannot hold, and on Windows for a file that any other
+// handle has open for reading, writing or deleting.
+[[nodiscard]] bool SetLastWriteTime(const std::string& path, TTime time);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// An open file. Every failure is a false (or negative) result; a write counts only once Close
+// has reported success, since some file systems only report a full disk there.
+class TFile {
+public:
+    TFile() = default;
+    ~TFile();
+    TFile(TFile&& other) noexcept;
+    TFile& operator=(TFile&& other) noexcept;
+    TFile(const TFile&) = delete;
+    TFile& operator=(const TFile&) = delete;
+
+    // For reading. Other programs may read it meanwhile, but not write it.
+    [[nodiscard]] bool OpenRead(const std::string& path);
+    // An existing file for writing, emptied first. It keeps its identity, owner, permissions and
+    // links: the file itself is rewritten, not replaced.
+    [[nodiscard]] bool OpenTruncate(const std::string& path);
+    // Makes a new, empty file with a unique name, prefix "TFN", in the user's temporary folder,
+    // opens it for writing and returns its name.
+    [[nodiscard]] bool CreateTemp(std::string& name);
+
+    // Bytes read, 0 at the end of the file, -1 on an error.
+    [[nodiscard]] long long Read(void* buffer, size_t size);
+    [[nodiscard]] bool WriteAll(const void* data, size_t size);
+    [[nodiscard]] bool Close();
+
+    bool IsOpen() const { return handle_ != kNone; }
+
+private:
+    static constexpr intptr_t kNone = -1;
+    intptr_t handle_ = kNone;  // a file descriptor or a HANDLE
+};

@@ -1,0 +1,38 @@
+#include "framework/FileTimes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+TTime FromTimespec(const struct timespec& ts) {
+    return TimeFromUnix(ts.tv_sec, ts.tv_nsec);
+}
+
+}  // namespace
+
+bool GetFileTimes(const std::string& path, FileTimes& times) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    times.creation = TTime{};
+    times.lastAccess = FromTimespec(st.st_atim);
+    times.lastWrite = FromTimespec(st.st_mtim);
+    return true;
+}
+
+bool SetLastWriteTime(const std::string& path, TTime time) {
+    int64_t seconds, nanoseconds;
+    TimeToUnix(time, seconds, nanoseconds);
+    if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds)
+        return false;
+    // The walk saw a regular file; if something else has taken its name since, leave it alone.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    struct timespec times[2] = {};
+    times[0].tv_nsec = UTIME_OMIT;  // last access stays as it is
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(nanoseconds);
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}

@@ -1,0 +1,19 @@
+#include "framework/FileIdentity.h"
+
+#include <windows.h>
+
+#include "framework/win32/UniqueHandle.h"
+#include "framework/win32/WidePath.h"
+
+bool GetFileIdentity(const std::string& path, FileIdentity& identity) {
+    // Backup semantics let a folder be opened; no access beyond its attributes is asked.
+    UniqueFile h(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h || !::GetFileInformationByHandle(h.Get(), &info))
+        return false;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}

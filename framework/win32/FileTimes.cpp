@@ -1,0 +1,42 @@
+#include "framework/FileTimes.h"
+
+#include <windows.h>
+
+#include "framework/win32/UniqueHandle.h"
+#include "framework/win32/WidePath.h"
+
+namespace {
+
+TTime FromFiletime(const FILETIME& ft) {
+    return TTime{static_cast<int64_t>((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime)};
+}
+
+}  // namespace
+
+bool GetFileTimes(const std::string& path, FileTimes& times) {
+    // By name, without opening the file, so that it works on files others hold open.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    times.creation = FromFiletime(data.ftCreationTime);
+    times.lastAccess = FromFiletime(data.ftLastAccessTime);
+    times.lastWrite = FromFiletime(data.ftLastWriteTime);
+    return true;
+}
+
+bool SetLastWriteTime(const std::string& path, TTime time) {
+    // Zero means "leave unchanged" to the file system, and negative times do not exist there.
+    if (time.ticks <= 0)
+        return false;
+    // Write access with no sharing, so that a file that another program has open is skipped
+    // (attribute access alone would pass the sharing check). A folder does not open this way.
+    UniqueFile file(::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    FILETIME lastWrite;
+    lastWrite.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks));
+    lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
+    // Null pointers leave the creation and last-access times exactly as they are.
+    return ::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != 0;
+}

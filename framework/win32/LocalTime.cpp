@@ -1,0 +1,51 @@
+#include "framework/LocalTime.h"
+
+#include <windows.h>
+
+namespace {
+
+int64_t Ticks(const FILETIME& ft) {
+    return static_cast<int64_t>((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+}  // namespace
+
+TDateTime LocalNow() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    TDateTime dt;
+    dt.year = now.wYear;
+    dt.month = now.wMonth;
+    dt.day = now.wDay;
+    dt.hour = now.wHour;
+    dt.minute = now.wMinute;
+    dt.second = now.wSecond;
+    return dt;
+}
+
+int64_t CurrentUtcOffset() {
+    FILETIME utc, local;
+    ::GetSystemTimeAsFileTime(&utc);
+    if (!::FileTimeToLocalFileTime(&utc, &local))
+        return 0;
+    return (Ticks(local) - Ticks(utc)) / TTime::kTicksPerSecond;
+}
+
+// LocalFileTimeToFileTime applies the bias in force now, whatever the date converted.
+bool LocalToUtcAtCurrentOffset(const TDateTime& local, TTime& utc) {
+    TTime valid;  // the same fields are valid on every platform
+    if (!DateTimeToTime(local, valid))
+        return false;
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(local.year);
+    st.wMonth = static_cast<WORD>(local.month);
+    st.wDay = static_cast<WORD>(local.day);
+    st.wHour = static_cast<WORD>(local.hour);
+    st.wMinute = static_cast<WORD>(local.minute);
+    st.wSecond = static_cast<WORD>(local.second);
+    FILETIME localFt, utcFt;
+    if (!::SystemTimeToFileTime(&st, &localFt) || !::LocalFileTimeToFileTime(&localFt, &utcFt))
+        return false;
+    utc.ticks = Ticks(utcFt);
+    return true;
+}

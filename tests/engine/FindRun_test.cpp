@@ -1,0 +1,325 @@
+#include "engine/Run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "engine/FileProcessorBase.h"
+#include "framework/PathSyntax.h"
+#include "tests/support/ReferenceScanner.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RecordingOwner final : public ReportOwner {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back({text, caption});
+    }
+    std::vector<std::pair<std::string, std::string>> messages;
+};
+
+struct TreeFile {
+    enum Kind { Plain, Hidden, ReadOnly };
+    std::string rel;  // "/" separated
+    std::string content;
+    Kind kind = Plain;
+};
+
+const char kFind[] = "Tok";
+// Holds the find text, so a file handed over twice can change again on its second pass.
+const char kReplace[] = "<tok>";
+
+std::string RandomContent(std::mt19937& rng) {
+    using namespace std::string_literals;
+    // The pieces without the token come first: most files hold none, as in a real tree, which
+    // also keeps the number of rewritten files (the slow part) down.
+    static const std::string pieces[] = {
+        "To", "ok", "T ok", "other", "words", "\xE4\xC4",
+        "Tok", "tok", "TOK", "tOk", "xTok", "Tokx", "Tok_", "_Tok", "Tok9", "9Tok", "a.Tok",
+        "Tok.", "(Tok)", "TTok", "TokTok", "\xE4Tok\xC4", "\0Tok\0"s,
+    };
+    const size_t choices = rng() % 3 ? 6 : std::size(pieces);
+    static const char* const separators[] = {" ", " ", "\n", "\r\n", "\t", ".", ",", ""};
+    std::string s;
+    if (rng() % 10 == 0)
+        return s;
+    if (rng() % 20 == 0)
+        s.push_back('\0');
+    for (int n = static_cast<int>(rng() % 30); n >= 0; --n) {
+        s += pieces[rng() % choices];
+        if (n > 0 || rng() % 3 == 0)  // often no line end after the last line
+            s += separators[rng() % std::size(separators)];
+    }
+    return s;
+}
+
+// About 2,000 files in nested folders: files for the filters, files that match no filter, names
+// that two filters match, hidden and read-only ones, a folder named like a file.
+std::vector<TreeFile> MakeTree() {
+    std::mt19937 rng(4242);
+    std::vector<std::string> folders = {""};
+    for (size_t i = 0; i < folders.size() && folders.size() < 40; ++i) {
+        const size_t depth = std::count(folders[i].begin(), folders[i].end(), '/');
+        if (depth >= 4)
+            continue;
+        for (int k = 2 + static_cast<int>(rng() % 2); k > 0; --k)
+            folders.push_back(folders[i] + "d" + std::to_string(folders.size()) + "/");
+    }
+    folders.push_back("d1/fx5.txt/");  // entered, never handed over itself
+
+    static const char* const extensions[] = {".txt", ".c", ".h", ".dat", ".TXT", ".C", ""};
+    std::vector<TreeFile> files;
+    int index = 0;
+    for (const std::string& folder : folders) {
+        for (int n = 30 + static_cast<int>(rng() % 40); n > 0; --n, ++index) {
+            TreeFile f;
+            const std::string number = std::to_string(index);
+            const unsigned pick = rng() % 100;
+            if (pick < 70) {
+                f.rel = (rng() % 10 ? "f" : "F") + number;
+                f.rel += extensions[rng() % std::size(extensions)];
+            } else if (pick < 85) {
+                f.rel = "n" + number + extensions[rng() % std::size(extensions)];
+            } else if (pick < 92) {
+                f.rel = ".f" + number + ".txt";
+                f.kind = TreeFile::Hidden;
+            } else {
+                f.rel = "f" + number + (pick % 2 ? ".txt" : ".c");
+                f.kind = TreeFile::ReadOnly;
+            }
+            f.rel = folder + f.rel;
+            f.content = RandomContent(rng);
+            files.push_back(f);
+        }
+    }
+    return files;
+}
+
+void WriteTree(const TempDir& dir, const std::vector<TreeFile>& files) {
+    for (const TreeFile& f : files) {
+        dir.Write(f.rel, f.content);
+        const std::string path = dir.Join(f.rel);
+        if (f.kind == TreeFile::ReadOnly)
+            fs::permissions(path, fs::perms::owner_write | fs::perms::group_write |
+                                      fs::perms::others_write,
+                            fs::perm_options::remove);
+#ifdef _WIN32
+        if (f.kind == TreeFile::Hidden) {
+            ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        }
+#endif
+    }
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Runs with backups take only names beginning with f, so that no backup made during the walk
+// ("Backup of ...") can be found by a later search and the outcome does not depend on the
+// directory's order. Runs without backups create no file in the tree and take any name.
+const char kFilterAny[] = "*.txt;*.c;f*5.*";
+const char kFilterF[] = "f*.txt;f*.c;f*5.*";
+
+// How many times the walk hands the file over with the filter above.
+int TimesHandedOver(const TreeFile& f, bool onlyF) {
+    if (f.kind != TreeFile::Plain)
+        return 0;
+    const std::string name = Lower(f.rel.substr(f.rel.rfind('/') + 1));
+    const bool f0 = name[0] == 'f';
+    const std::string stem = name.substr(0, name.find('.'));
+    return ((f0 || !onlyF) && EndsWith(name, ".txt")) + ((f0 || !onlyF) && EndsWith(name, ".c")) +
+           (f0 && stem.back() == '5');
+}
+
+std::string BackupRel(const std::string& rel) {
+    const size_t slash = rel.rfind('/') + 1;
+    return rel.substr(0, slash) + "Backup of " + rel.substr(slash);
+}
+
+std::set<std::string> FilesIn(const std::string& root) {
+    std::set<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (!e.is_regular_file())
+            continue;
+        std::string rel = e.path().string().substr(root.size() + 1);
+        std::replace(rel.begin(), rel.end(), kPathSeparator, '/');
+        names.insert(rel);
+    }
+    return names;
+}
+
+JobSettings Job(const std::string& folder, const std::string& filter, bool caseSensitive,
+                bool wholeWords, bool createBackups) {
+    JobSettings job;
+    job.folder = folder;
+    job.filter = filter;
+    job.findText = kFind;
+    job.replaceText = kReplace;
+    job.caseSensitive = caseSensitive;
+    job.wholeWords = wholeWords;
+    job.createBackups = createBackups;
+    return job;
+}
+
+TEST(FindRun, TreeMatchesReferenceForEveryOptionCombination) {
+    const std::vector<TreeFile> tree = MakeTree();
+    ASSERT_GT(tree.size(), 1800u);
+    ASSERT_LT(tree.size(), 3200u);
+
+    // One tree, put back as it was after each run: making files is what a run of this test
+    // spends its time on, and rewriting the changed ones is much cheaper.
+    TempDir dir;
+    WriteTree(dir, tree);
+    std::map<std::string, const TreeFile*> original;
+    for (const TreeFile& f : tree)
+        original[f.rel] = &f;
+
+    for (int options = 0; options < 8; ++options) {
+        const bool caseSensitive = options & 1, wholeWords = options & 2, backups = options & 4;
+        SCOPED_TRACE(std::string("caseSensitive ") + (caseSensitive ? "on" : "off") +
+                     ", wholeWords " + (wholeWords ? "on" : "off") + ", backups " +
+                     (backups ? "on" : "off"));
+
+        RunCounts expected;
+        std::map<std::string, std::string> expectedFiles;
+        int handedTwiceAndChangedTwice = 0;
+        for (const TreeFile& f : tree) {
+            const int times = TimesHandedOver(f, backups);
+            std::string content = f.content, backup;
+            bool changed = false;
+            for (int pass = 0; pass < times; ++pass) {
+                ReferenceResult r =
+                    ReferenceReplace(content, kFind, kReplace, caseSensitive, wholeWords);
+                expected.filesProcessed += 1;
+                expected.replacementsMade += r.replacements;
+                if (r.replacements > 0) {
+                    backup = content;  // each rewrite backs up what it found
+                    content = r.output;
+                    handedTwiceAndChangedTwice += pass == 1;
+                    changed = true;
+                }
+            }
+            expectedFiles[f.rel] = content;
+            if (backups && changed)
+                expectedFiles[BackupRel(f.rel)] = backup;
+        }
+        // The tree exercises what it is meant to.
+        ASSERT_GT(expected.replacementsMade, 500);
+        if (!caseSensitive) {
+            ASSERT_GT(handedTwiceAndChangedTwice, 10);
+        }
+
+        RunCounts got = RunJob(Job(dir.Path(), backups ? kFilterF : kFilterAny, caseSensitive,
+                                   wholeWords, backups),
+                               nullptr);
+        EXPECT_EQ(got.filesProcessed, expected.filesProcessed);
+        EXPECT_EQ(got.replacementsMade, expected.replacementsMade);
+
+        // Exactly the expected files, no stray backup, each with the expected content. Then
+        // the tree is put back: what the run made goes, what it changed gets its old content.
+        int reported = 0;
+        auto report = [&](const std::string& what) {
+            if (reported++ < 10)
+                ADD_FAILURE() << what;
+        };
+        std::set<std::string> present = FilesIn(dir.Path());
+        for (const auto& entry : expectedFiles)
+            if (!present.count(entry.first))
+                report("missing " + entry.first);
+        for (const std::string& rel : present) {
+            const std::string actual = dir.Read(rel);
+            auto want = expectedFiles.find(rel);
+            if (want == expectedFiles.end())
+                report("unexpected file " + rel);
+            else if (actual != want->second)
+                report("content of " + rel + "\nexpected \"" + want->second + "\"\ngot      \"" +
+                       actual + "\"");
+            auto it = original.find(rel);
+            if (it == original.end())
+                fs::remove(dir.Join(rel));
+            else if (actual != it->second->content)
+                dir.Write(rel, it->second->content);
+        }
+        EXPECT_EQ(reported, 0) << "differences in total";
+    }
+}
+
+TEST(FindRun, RunsAreIndependentAndReportThroughTheOwner) {
+    TempDir dir;
+    dir.Write("a.txt", "Tok Tok");
+    dir.Write("sub/b.txt", "tok");
+    dir.Write("sub/c.txt", "none");
+    RecordingOwner owner;
+
+    RunCounts first = RunJob(Job(dir.Path(), "*.txt", false, true, false), &owner);
+    EXPECT_EQ(first.filesProcessed, 3);
+    EXPECT_EQ(first.replacementsMade, 3);
+    ASSERT_EQ(owner.messages.size(), 1u);
+    EXPECT_EQ(owner.messages[0].first, "3 files processed.\n3 replacements made.");
+    EXPECT_EQ(owner.messages[0].second, "Replace");
+
+    // The second run starts from zero; "<tok>" is found once in each changed file.
+    RunCounts second = RunJob(Job(dir.Path(), "*.txt", true, true, false), &owner);
+    EXPECT_EQ(second.filesProcessed, 3);
+    EXPECT_EQ(second.replacementsMade, 0);
+    ASSERT_EQ(owner.messages.size(), 2u);
+    EXPECT_EQ(owner.messages[1].first, "3 files processed.\nNo replacements made.");
+
+    // Without an owner nothing is shown, and the counts still come back.
+    RunCounts third = RunJob(Job(dir.Path(), "a.txt", false, false, false), nullptr);
+    EXPECT_EQ(third.filesProcessed, 1);
+    EXPECT_EQ(third.replacementsMade, 2);
+    EXPECT_EQ(owner.messages.size(), 2u);
+    EXPECT_EQ(dir.Read("a.txt"), "<<tok>> <<tok>>");
+}
+
+TEST(FindRun, TrailingSeparatorVisitsTheSameFiles) {
+    for (bool trailing : {false, true}) {
+        TempDir dir;
+        dir.Write("a.c", "Tok");
+        dir.Write("x/y/b.c", "Tok Tok");
+        dir.Write("x/y/b.h", "Tok");
+        const std::string folder = dir.Path() + (trailing ? std::string(1, kPathSeparator) : "");
+        RunCounts got = RunJob(Job(folder, "*.c", true, false, true), nullptr);
+        EXPECT_EQ(got.filesProcessed, 2) << "trailing " << trailing;
+        EXPECT_EQ(got.replacementsMade, 3) << "trailing " << trailing;
+        EXPECT_EQ(dir.Read("x/y/b.c"), "<tok> <tok>");
+        EXPECT_EQ(dir.Read("x/y/Backup of b.c"), "Tok Tok");
+        EXPECT_EQ(dir.Read("x/y/b.h"), "Tok");
+    }
+}
+
+TEST(FindRun, MissingFolderIsAnEmptyRun) {
+    TempDir dir;
+    RecordingOwner owner;
+    RunCounts got = RunJob(Job(dir.Join("no such folder"), "*.*", false, false, false), &owner);
+    EXPECT_EQ(got.filesProcessed, 0);
+    EXPECT_EQ(got.replacementsMade, 0);
+    ASSERT_EQ(owner.messages.size(), 1u);
+    EXPECT_EQ(owner.messages[0].first, "No files processed.\nNo replacements made.");
+    EXPECT_EQ(owner.messages[0].second, "Replace");
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+#include "engine/Replacer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "framework/TFileName.h"
+#include "tests/support/ReferenceScanner.h"
+#include "tests/support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Process(Replacer& replacer, const std::string& path) {
+    return replacer.ProcessFile(TFileName(path));
+}
+
+// Moves a file's last-write time a year back, to whole seconds, and returns it.
+fs::file_time_type MakeOld(const std::string& path) {
+    auto old = std::chrono::floor<std::chrono::seconds>(fs::last_write_time(path) -
+                                                          std::chrono::hours(24 * 400));
+    fs::last_write_time(path, old);
+    return fs::last_write_time(path);
+}
+
+// Points the user's temporary folder somewhere else for one test.
+class ScopedTempFolder {
+public:
+    explicit ScopedTempFolder(const std::string& folder) {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            saved_.push_back(value ? std::make_pair(true, std::string(value))
+                                   : std::make_pair(false, std::string()));
+            Set(name, &folder);
+        }
+    }
+    ~ScopedTempFolder() {
+        for (size_t i = 0; i < std::size(kNames); ++i)
+            Set(kNames[i], saved_[i].first ? &saved_[i].second : nullptr);
+    }
+
+private:
+#ifdef _WIN32
+    static constexpr const char* kNames[] = {"TMP", "TEMP"};
+    static void Set(const char* name, const std::string* value) {
+        _putenv_s(name, value ? value->c_str() : "");
+    }
+#else
+    static constexpr const char* kNames[] = {"TMPDIR"};
+    static void Set(const char* name, const std::string* value) {
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+#endif
+    std::vector<std::pair<bool, std::string>> saved_;
+};
+
+#ifndef _WIN32
+mode_t Mode(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+#endif
+
+TEST(Replacer, FileWithoutReplacementIsCountedAndLeftAlone) {
+    const std::string contents[] = {"", "no match in here\r\n", "concat cats", "ca"};
+    for (const std::string& content : contents) {
+        SCOPED_TRACE("content \"" + content + "\"");
+        TempDir dir;
+        dir.Write("a.txt", content);
+        const auto old = MakeOld(dir.Join("a.txt"));
+        Replacer replacer("cat", "dog", true, true, /*createBackups=*/true);
+        EXPECT_TRUE(Process(replacer, dir.Join("a.txt")));
+        EXPECT_EQ(replacer.FilesProcessed, 1);
+        EXPECT_EQ(replacer.ReplacementsMade, 0);
+        EXPECT_EQ(dir.Read("a.txt"), content);
+        EXPECT_EQ(fs::last_write_time(dir.Join("a.txt")), old);
+        EXPECT_FALSE(dir.Exists("Backup of a.txt"));
+    }
+}
+
+struct RewriteCase {
+    const char* name;
+    std::string content;
+    std::string find, replace;
+    bool caseSensitive, wholeWords;
+    std::string expected;
+    int replacements;
+};
+
+TEST(Replacer, RewritesFilesWithReplacements) {
+    const RewriteCase cases[] = {
+        {"match at the last byte", "x cat", "cat", "R", true, true, "x R", 1},
+        {"match is the whole file", "cat", "cat", "R", true, true, "R", 1},
+        {"CR LF, no last line end", "cat\r\nconcat\r\n cat", "cat", "dog", true, true,
+         "dog\r\nconcat\r\n dog", 2},
+        {"caseless to upper case", "abc Abc aBC xbc", "abc", "ABC", false, false,
+         "ABC ABC ABC xbc", 3},
+        {"replace equal to find", "cat cat", "cat", "cat", true, false, "cat cat", 2},
+        {"replace holds find", "aaa", "a", "aa", true, false, "aaaaaa", 3},
+        {"binary bytes", std::string("\0cat\x1A\xFF", 6), "cat", "dog", true, true,
+         std::string("\0dog\x1A\xFF", 6), 1},
+    };
+    for (const RewriteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        dir.Write("f.txt", c.content);
+        const auto old = MakeOld(dir.Join("f.txt"));
+        Replacer replacer(c.find, c.replace, c.caseSensitive, c.wholeWords, true);
+        EXPECT_TRUE(Process(replacer, dir.Join("f.txt")));
+        EXPECT_EQ(replacer.FilesProcessed, 1);
+        EXPECT_EQ(replacer.ReplacementsMade, c.replacements);
+        EXPECT_EQ(dir.Read("f.txt"), c.expected);
+        // Rewritten, even when the content came out the same: it gets the time of the run.
+        EXPECT_GT(fs::last_write_time(dir.Join("f.txt")), old);
+        EXPECT_EQ(dir.Read("Backup of f.txt"), c.content);
+    }
+}
+
+TEST(Replacer, BackupNamesAndContent) {
+    for (const char* name : {"a.b.txt", "Makefile", "x.c"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string backup = std::string("sub/Backup of ") + name;
+        dir.Write(std::string("sub/") + name, "one cat\n");
+        dir.Write(backup, "an older backup, longer than the file");
+#ifndef _WIN32
+        ::chmod(dir.Join(std::string("sub/") + name).c_str(), 0751);
+#endif
+        const auto old = MakeOld(dir.Join(std::string("sub/") + name));
+
+        EXPECT_EQ(Replacer::BackupName(TFileName(dir.Join(std::string("sub/") + name))).FullPath(),
+                  dir.Join(backup));
+        Replacer replacer("cat", "dog", true, false, true);
+        EXPECT_TRUE(Process(replacer, dir.Join(std::string("sub/") + name)));
+        EXPECT_EQ(dir.Read(std::string("sub/") + name), "one dog\n");
+        EXPECT_EQ(dir.Read(backup), "one cat\n");
+#ifndef _WIN32
+        EXPECT_EQ(fs::last_write_time(dir.Join(backup)), old);
+        EXPECT_EQ(Mode(dir.Join(backup)), 0751u);
+        EXPECT_EQ(Mode(dir.Join(std::string("sub/") + name)), 0751u);
+#else
+        (void)old;
+#endif
+    }
+}
+
+TEST(Replacer, CountsAccumulateAndBackupsOnlyForRewrittenFiles) {
+    TempDir dir, tmp;
+    ScopedTempFolder scoped(tmp.Path());
+    dir.Write("three.txt", "cat cat cat");
+    dir.Write("none.txt", "dog");
+    Replacer replacer("cat", "x", true, true, true);
+    EXPECT_TRUE(Process(replacer, dir.Join("three.txt")));
+    EXPECT_TRUE(Process(replacer, dir.Join("none.txt")));
+    EXPECT_EQ(replacer.FilesProcessed, 2);
+    EXPECT_EQ(replacer.ReplacementsMade, 3);
+    EXPECT_TRUE(dir.Exists("Backup of three.txt"));
+    EXPECT_FALSE(dir.Exists("Backup of none.txt"));
+
+    // Handed over a second time, a file is scanned as the first pass left it.
+    EXPECT_TRUE(Process(replacer, dir.Join("three.txt")));
+    EXPECT_EQ(replacer.FilesProcessed, 3);
+    EXPECT_EQ(replacer.ReplacementsMade, 3);
+    EXPECT_TRUE(fs::is_empty(tmp.Path())) << "temporary files left behind";
+}
+
+TEST(Replacer, FileThatCannotBeReadIsNotCounted) {
+    TempDir dir;
+    Replacer replacer("cat", "dog", true, false, true);
+    EXPECT_FALSE(Process(replacer, dir.Join("missing.txt")));
+    EXPECT_FALSE(dir.Exists("Backup of missing.txt"));
+#ifndef _WIN32
+    dir.Write("locked.txt", "cat");
+    ::chmod(dir.Join("locked.txt").c_str(), 0);
+    if (geteuid() != 0) {  // root reads it anyway
+        EXPECT_FALSE(Process(replacer, dir.Join("locked.txt")));
+        EXPECT_FALSE(dir.Exists("Backup of locked.txt"));
+    }
+#endif
+    EXPECT_EQ(replacer.FilesProcessed, 0);
+    EXPECT_EQ(replacer.ReplacementsMade, 0);
+}
+
+TEST(Replacer, UnusableTempFolderFailsTheFile) {
+    TempDir dir;
+    dir.Write("a.txt", "cat and cat");
+    dir.Write("b.txt", "no match");
+    Replacer replacer("cat", "dog", true, false, true);
+    {
+        ScopedTempFolder tmp(dir.Join("no such folder"));
+        EXPECT_FALSE(Process(replacer, dir.Join("a.txt")));
+        // A file without a match needs no temporary file at all.
+        EXPECT_TRUE(Process(replacer, dir.Join("b.txt")));
+    }
+    EXPECT_EQ(dir.Read("a.txt"), "cat and cat");
+    EXPECT_FALSE(dir.Exists("Backup of a.txt"));
+    EXPECT_EQ(replacer.FilesProcessed, 1);
+    // Only replacements that reached a rewritten file are counted.
+    EXPECT_EQ(replacer.ReplacementsMade, 0);
+}
+
+TEST(Replacer, LargeFileMatchesAcrossBlocks) {
+    const size_t B = BlockScanner::kDefaultBlockSize;
+    std::mt19937 rng(7);
+    const char* words[] = {"alpha ", "Needle ", "needle_x ", "beta\r\n", "xneedle ", "gamma. "};
+    std::string content;
+    while (content.size() < 3 * 1024 * 1024)
+        content += words[rng() % std::size(words)];
+    // Occurrences cut by every block end at every offset, and one at the very end.
+    for (size_t k = 1; k * B < content.size(); ++k)
+        content.replace(k * B - (k % 7), 8, " needle ");
+    content += " NEEDLE";
+
+    for (size_t block : {B, size_t{4093}}) {
+        SCOPED_TRACE("block " + std::to_string(block));
+        TempDir dir;
+        dir.Write("big.txt", content);
+        Replacer replacer("needle", "pin", false, true, false, block);
+        ReferenceResult ref = ReferenceReplace(content, "needle", "pin", false, true);
+        ASSERT_GT(ref.replacements, 1000);
+        EXPECT_TRUE(Process(replacer, dir.Join("big.txt")));
+        EXPECT_EQ(replacer.ReplacementsMade, ref.replacements);
+        EXPECT_TRUE(dir.Read("big.txt") == ref.output) << "content differs";
+    }
+}
+
+#ifndef _WIN32
+TEST(Replacer, RewriteKeepsPermissionsAndHardLinks) {
+    TempDir dir;
+    dir.Write("a.txt", "cat");
+    ::chmod(dir.Join("a.txt").c_str(), 0640);
+    fs::create_hard_link(dir.Join("a.txt"), dir.Join("link.txt"));
+    Replacer replacer("cat", "dog", true, false, false);
+    EXPECT_TRUE(Process(replacer, dir.Join("a.txt")));
+    EXPECT_EQ(dir.Read("a.txt"), "dog");
+    EXPECT_EQ(dir.Read("link.txt"), "dog");
+    EXPECT_EQ(fs::hard_link_count(dir.Join("a.txt")), 2u);
+    EXPECT_EQ(Mode(dir.Join("a.txt")), 0640u);
+}
+#endif
+
+}  // namespace

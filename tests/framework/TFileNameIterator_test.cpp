@@ -1,0 +1,91 @@
+#include "framework/TFileNameIterator.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "framework/FileAttributes.h"
+#include "framework/FileIdentity.h"
+#include "framework/PathSyntax.h"
+#include "tests/support/TempDir.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::map<std::string, uint32_t> Search(const std::string& pattern) {
+    std::map<std::string, uint32_t> found;
+    for (TFileNameIterator it(pattern); it.Next();) {
+        EXPECT_EQ(it.IsDirectory(), (it.Attributes() & kAttrDirectory) != 0) << it.Name();
+        found[it.Name()] = it.Attributes();
+    }
+    return found;
+}
+
+TEST(TFileNameIterator, FindsNamesByPatternWithAttributes) {
+    TempDir dir;
+    dir.Write("a.cpp", "x");
+    dir.Write("B.CPP", "x");
+    dir.Write("c.h", "x");
+    dir.Write("README", "x");
+    dir.MakeFolder("sub.cpp");
+
+    auto cpp = Search(dir.Join("*.cpp"));
+    EXPECT_EQ(cpp.size(), 3u);
+    EXPECT_TRUE(cpp.count("a.cpp") && cpp.count("B.CPP") && cpp.count("sub.cpp"));
+    EXPECT_TRUE(cpp["sub.cpp"] & kAttrDirectory);
+    EXPECT_FALSE(cpp["a.cpp"] & (kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial));
+
+    auto all = Search(dir.Join("*.*"));
+    EXPECT_TRUE(all.count("README"));
+    EXPECT_TRUE(all.count("c.h"));
+}
+
+TEST(TFileNameIterator, MissingFolderOrNoMatchYieldsNothing) {
+    TempDir dir;
+    EXPECT_TRUE(Search(dir.Join("none/*.*")).empty());
+    EXPECT_TRUE(Search(dir.Join("*.zzz")).empty());
+}
+
+TEST(TFileNameIterator, IdentityIsTheSameWhateverPathReachesIt) {
+    TempDir dir;
+    dir.MakeFolder("x");
+    FileIdentity a, b, c;
+    ASSERT_TRUE(GetFileIdentity(dir.Join("x"), a));
+    ASSERT_TRUE(GetFileIdentity(dir.Join("x") + kPathSeparator, b));
+    ASSERT_TRUE(GetFileIdentity(dir.Path(), c));
+    EXPECT_EQ(a, b);
+    EXPECT_FALSE(a == c);
+    EXPECT_FALSE(GetFileIdentity(dir.Join("none"), a));
+}
+
+#ifndef _WIN32
+TEST(TFileNameIterator, PosixHiddenReadOnlyAndSpecialEntries) {
+    TempDir dir;
+    dir.Write(".hidden.c", "x");
+    dir.Write("ro.c", "x");
+    dir.Write("target.c", "x");
+    ASSERT_EQ(::chmod(dir.Join("ro.c").c_str(), 0444), 0);
+    ASSERT_EQ(::mkfifo(dir.Join("fifo.c").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("target.c", dir.Join("link.c").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", dir.Join("dangling.c").c_str()), 0);
+    dir.MakeFolder("real");
+    ASSERT_EQ(::symlink("real", dir.Join("dirlink").c_str()), 0);
+
+    auto found = Search(dir.Join("*.*"));
+    EXPECT_TRUE(found[".hidden.c"] & kAttrHidden);
+    EXPECT_TRUE(found["ro.c"] & kAttrReadOnly);
+    EXPECT_TRUE(found["fifo.c"] & kAttrSpecial);
+    EXPECT_TRUE(found["dangling.c"] & kAttrSpecial);
+    EXPECT_EQ(found["link.c"], 0u);  // a link to a file is that file
+    EXPECT_TRUE(found["dirlink"] & kAttrDirectory);
+    EXPECT_EQ(found["target.c"], 0u);
+}
+#endif
+
+}  // namespace

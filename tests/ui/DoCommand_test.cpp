@@ -1,0 +1,162 @@
+#include "ui/DoCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/FileProcessorBase.h"
+#include "framework/FileTimes.h"
+#include "settings/TRegConfigFile.h"
+#include "tests/support/ScratchRegistry.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+struct Shown {
+    std::string text, caption;
+};
+
+class RecordingOwner final : public ReportOwner {
+public:
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        shown.push_back({text, caption});
+    }
+    std::vector<Shown> shown;
+};
+
+DoInputs FindInputs(const std::string& folder) {
+    DoInputs in;
+    in.folder = folder;
+    in.filter = "*.txt";
+    in.findText = "cat";
+    in.replaceText = "dog";
+    return in;
+}
+
+TEST(DoCommand, ChecksInputsInOrderAndOnlyTheFirstFailureCounts) {
+    struct Case {
+        const char* folder;
+        const char* filter;
+        const char* find;
+        const char* replace;
+        Action action;
+        const char* message;
+    } cases[] = {
+        {"", "", "", "", Action::Find, "Enter folder."},
+        {"", "*.c", "a", "b", Action::Touch, "Enter folder."},
+        {"d", "", "", "", Action::Find, "Enter filter."},
+        {"d", "*.c", "", "", Action::Find, "Enter search string."},
+        {"d", "*.c", "a", "", Action::Find, "Enter replace string."},
+        {"d", "*.c", "", "", Action::Touch, nullptr},
+        {"d", "*.c", "a", "b", Action::Find, nullptr},
+    };
+    for (const Case& c : cases) {
+        DoInputs in;
+        in.folder = c.folder;
+        in.filter = c.filter;
+        in.findText = c.find;
+        in.replaceText = c.replace;
+        in.action = c.action;
+        auto message = CheckDoInputs(in);
+        if (c.message)
+            EXPECT_EQ(message, std::string(c.message));
+        else
+            EXPECT_FALSE(message);
+    }
+}
+
+TEST(DoCommand, FirstStartOptionsAndActionValues) {
+    ScratchRegistry scratch;
+    TRegConfigFile store(scratch.Name());
+    StoredOptions o = ReadStoredOptions(store);
+    EXPECT_TRUE(o.subfolders && o.caseSensitive && o.wholeWords);
+    EXPECT_FALSE(o.createBackups);
+    EXPECT_EQ(o.action, Action::Find);
+    EXPECT_TRUE(store.HasSection(kOptionsSection));  // reading leaves the empty key behind
+
+    for (int stored : {0, 1, 3, -1, 2}) {
+        ASSERT_TRUE(store.WriteInteger(kOptionsSection, "Action", stored));
+        EXPECT_EQ(ReadStoredOptions(store).action, stored == 2 ? Action::Touch : Action::Find);
+    }
+}
+
+TEST(DoCommand, RefusalStoresNothingAndRunsNothing) {
+    ScratchRegistry scratch;
+    TRegConfigFile store(scratch.Name());
+    TempDir dir;
+    dir.Write("a.txt", "cat");
+    DoInputs in = FindInputs(dir.Path());
+    in.replaceText.clear();
+    in.subfolders = false;
+    RecordingOwner owner;
+    DoOutcome out = DoCommand(in, store, &owner);
+    EXPECT_EQ(out.refusal, std::string("Enter replace string."));
+    EXPECT_TRUE(owner.shown.empty());
+    EXPECT_TRUE(store.EntryNames(kOptionsSection).empty());
+    EXPECT_EQ(dir.Read("a.txt"), "cat");
+}
+
+TEST(DoCommand, FindStoresItsOptionsRunsAndReportsOnce) {
+    ScratchRegistry scratch;
+    TRegConfigFile store(scratch.Name());
+    TempDir dir;
+    dir.Write("a.txt", "cat cat");
+    dir.Write("b.txt", "none");
+    DoInputs in = FindInputs(dir.Path());
+    in.subfolders = false;
+    in.caseSensitive = false;
+    in.wholeWords = false;
+    in.createBackups = true;
+    RecordingOwner owner;
+    DoOutcome out = DoCommand(in, store, &owner);
+    ASSERT_FALSE(out.refusal);
+    EXPECT_EQ(out.counts.filesProcessed, 2);
+    EXPECT_EQ(out.counts.replacementsMade, 2);
+    ASSERT_EQ(owner.shown.size(), 1u);
+    EXPECT_EQ(owner.shown[0].text, "2 files processed.\n2 replacements made.");
+    EXPECT_EQ(owner.shown[0].caption, "Replace");
+    EXPECT_EQ(dir.Read("a.txt"), "dog dog");
+    EXPECT_EQ(dir.Read("Backup of a.txt"), "cat cat");
+
+    StoredOptions o = ReadStoredOptions(store);
+    EXPECT_FALSE(o.subfolders || o.caseSensitive || o.wholeWords);
+    EXPECT_TRUE(o.createBackups);
+    EXPECT_EQ(store.ReadInteger(kOptionsSection, "Action", 0), 1);
+    char text[20];
+    store.ReadString(kOptionsSection, "CreateBackups", text, sizeof text, nullptr);
+    EXPECT_STREQ(text, "yes");
+}
+
+TEST(DoCommand, TouchKeepsTheFindOptionsAndAnUnattendedRunShowsNothing) {
+    ScratchRegistry scratch;
+    TRegConfigFile store(scratch.Name());
+    TempDir dir;
+    dir.Write("a.txt", "content");
+    DoInputs in = FindInputs(dir.Path());
+    ASSERT_FALSE(DoCommand(in, store, nullptr).refusal);  // Find, all options on but backups
+
+    DoInputs touch;
+    touch.folder = dir.Path();
+    touch.filter = "*.txt";
+    touch.action = Action::Touch;
+    touch.subfolders = false;
+    touch.caseSensitive = touch.wholeWords = false;  // hidden in Touch: not stored
+    touch.createBackups = true;
+    TDateTime picked{2001, 3, 1, 13, 45, 30};
+    ASSERT_TRUE(DateTimeToTime(picked, touch.touchTime));
+    DoOutcome out = DoCommand(touch, store, nullptr);
+    EXPECT_EQ(out.counts.filesProcessed, 1);
+
+    StoredOptions o = ReadStoredOptions(store);
+    EXPECT_EQ(o.action, Action::Touch);
+    EXPECT_FALSE(o.subfolders);
+    EXPECT_TRUE(o.caseSensitive && o.wholeWords);
+    EXPECT_FALSE(o.createBackups);
+    FileTimes times;
+    ASSERT_TRUE(GetFileTimes(dir.Join("a.txt"), times));
+    EXPECT_EQ(times.lastWrite, touch.touchTime);
+    EXPECT_EQ(dir.Read("a.txt"), "content");
+}
+
+}  // namespace

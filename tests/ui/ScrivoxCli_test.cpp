@@ -1,0 +1,177 @@
+// Runs the built `scrivox` program as a user would, with its store in a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/ReferenceScanner.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+class ScrivoxCli : public ::testing::Test {
+protected:
+    Result Run(const std::vector<std::string>& args) {
+        std::string cmd = "XDG_CONFIG_HOME='" + home_.Path() + "' '" SCRIVOX_CLI_PATH "'";
+        for (const std::string& a : args)
+            cmd += " '" + a + "'";
+        cmd += " >'" + home_.Join("out") + "' 2>'" + home_.Join("err") + "' </dev/null";
+        Result r;
+        int status = std::system(cmd.c_str());
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = home_.Read("out");
+        r.err = home_.Read("err");
+        return r;
+    }
+    std::string UserReg() { return home_.Exists("scrivox/user.reg") ? home_.Read("scrivox/user.reg") : ""; }
+    void WriteUserReg(const std::string& text) { home_.Write("scrivox/user.reg", text); }
+
+    TempDir home_;
+    TempDir tree_;
+};
+
+constexpr const char* kOptionsKey = "[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scrivox\\Options]";
+
+// A few hundred files with the token in every form: whole, embedded, other case, at the ends.
+std::vector<std::string> MakeTree(const TempDir& tree) {
+    std::mt19937 rng(7);
+    const char* words[] = {"token", "Token", "TOKEN", "tokens", "my_token", "x", "token9",
+                           "(token)", "\r\n", "\n", " ", "."};
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "d" + std::to_string(i % 7) + "/e" + std::to_string(i % 3) + "/f" +
+                           std::to_string(i) + (i % 4 == 0 ? ".h" : i % 4 == 1 ? ".c" : ".txt");
+        std::string content;
+        for (int w = static_cast<int>(rng() % 40); w > 0; --w)
+            content += words[rng() % 12];
+        tree.Write(name, content);
+        names.push_back(name);
+    }
+    return names;
+}
+
+TEST_F(ScrivoxCli, WithoutFourTextsShowsUsage) {
+    for (auto args : {std::vector<std::string>{}, {"a", "b", "c"}, {"a", "", "b", "c"}}) {
+        Result r = Run(args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("usage: scrivox"), std::string::npos);
+        EXPECT_NE(r.err.find("user.reg"), std::string::npos);
+    }
+    EXPECT_EQ(UserReg(), "");  // nothing run, nothing stored
+}
+
+TEST_F(ScrivoxCli, FindRunChangesTheTreeAndKeepsOptionsAndHistories) {
+    auto names = MakeTree(tree_);
+    std::vector<std::string> before;
+    for (auto& n : names)
+        before.push_back(tree_.Read(n));
+
+    Result r = Run({tree_.Path(), "*.c;*.h", "token", "T"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    long long files = 0, replacements = 0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        bool matched = names[i].size() > 2 && names[i].substr(names[i].size() - 2) != "xt";
+        // The stored defaults: case sensitive, whole words.
+        ReferenceResult ref = ReferenceReplace(before[i], "token", "T", true, true);
+        EXPECT_EQ(tree_.Read(names[i]), matched ? ref.output : before[i]) << names[i];
+        if (matched) {
+            ++files;
+            replacements += ref.replacements;
+        }
+    }
+    EXPECT_EQ(r.out, std::to_string(files) + " files processed.\n" + std::to_string(replacements) +
+                         " replacements made.\n");
+
+    std::string reg = UserReg();
+    EXPECT_EQ(reg.rfind("REGEDIT4", 0), 0u);
+    EXPECT_NE(reg.find(std::string(kOptionsKey) +
+                       "\n\"Subfolders\"=\"yes\"\n\"CaseSensitive\"=\"yes\"\n\"WholeWords\"=\"yes\"\n"
+                       "\"CreateBackups\"=\"no\"\n\"Action\"=dword:00000001\n"),
+              std::string::npos)
+        << reg;
+    EXPECT_NE(reg.find("History Lists\\Filter]\n\"Count\"=dword:00000001\n\"Value0\"=\"*.c;*.h\""),
+              std::string::npos);
+    EXPECT_NE(reg.find("History Lists\\Replace]\n\"Count\"=dword:00000001\n\"Value0\"=\"T\""),
+              std::string::npos);
+
+    // The next run puts its texts on top; a text equal but for case replaces the old entry.
+    ASSERT_EQ(Run({tree_.Path(), "*.C;*.H", "nothing", "T"}).exitCode, 0);
+    reg = UserReg();
+    EXPECT_NE(reg.find("History Lists\\Filter]\n\"Count\"=dword:00000001\n\"Value0\"=\"*.C;*.H\""),
+              std::string::npos)
+        << reg;
+    EXPECT_NE(reg.find("History Lists\\Find]\n\"Count\"=dword:00000002\n\"Value0\"=\"nothing\"\n"
+                       "\"Value1\"=\"token\""),
+              std::string::npos)
+        << reg;
+}
+
+TEST_F(ScrivoxCli, StoredTouchTouchesEveryMatchingFileAtTheSameSecond) {
+    auto names = MakeTree(tree_);
+    WriteUserReg(std::string("REGEDIT4\n\n") + kOptionsKey + "\n\"Action\"=dword:00000002\n");
+    time_t start = std::time(nullptr);
+    Result r = Run({"-r+", tree_.Path(), "*.txt", "unused", "unused"});
+    time_t end = std::time(nullptr);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    size_t touched = 0;
+    struct timespec first = {0, 0};
+    for (auto& n : names) {
+        if (n.substr(n.size() - 4) != ".txt")
+            continue;
+        struct stat st;
+        ASSERT_EQ(::stat(tree_.Join(n).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_nsec, 0);
+        EXPECT_GE(st.st_mtim.tv_sec, start);
+        EXPECT_LE(st.st_mtim.tv_sec, end);
+        if (touched++ == 0)
+            first = st.st_mtim;
+        EXPECT_EQ(st.st_mtim.tv_sec, first.tv_sec);
+    }
+    EXPECT_EQ(r.out, std::to_string(touched) + " files processed.\n");
+    std::string reg = UserReg();
+    EXPECT_NE(reg.find("\"Action\"=dword:00000002"), std::string::npos);
+    EXPECT_EQ(reg.find("CaseSensitive"), std::string::npos);  // Touch leaves Find options alone
+}
+
+TEST_F(ScrivoxCli, SubfolderSwitchDecidesAndIsStored) {
+    tree_.Write("top.c", "token");
+    tree_.Write("sub/low.c", "token");
+    Result r = Run({"-r-", tree_.Path(), "*.c", "token", "T"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "1 file processed.\n1 replacement made.\n");
+    EXPECT_EQ(tree_.Read("sub/low.c"), "token");
+    EXPECT_NE(UserReg().find("\"Subfolders\"=\"no\""), std::string::npos);
+    // Without the switch the stored choice holds.
+    r = Run({tree_.Path(), "*.c", "T", "token"});
+    EXPECT_EQ(r.out, "1 file processed.\n1 replacement made.\n");
+}
+
+TEST_F(ScrivoxCli, DamagedStoreStillGivesACleanRun) {
+    tree_.Write("a.c", "Token token");
+    WriteUserReg(std::string("garbage\x01\xff\n[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scr") +
+                 "\n\"Action\"=dword:zz\n" + kOptionsKey + "\n\"CaseSensitive\"=\"no\"\n" +
+                 "\"WholeWords\"=hex:zz,\n\"Subfolders\n" + std::string(5000, '[') + "\n");
+    Result r = Run({tree_.Path(), "*.c", "token", "T"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "1 file processed.\n2 replacements made.\n");  // CaseSensitive "no" was read
+    EXPECT_EQ(tree_.Read("a.c"), "T T");
+    std::string reg = UserReg();
+    EXPECT_EQ(reg.rfind("REGEDIT4\n", 0), 0u);
+    EXPECT_NE(reg.find("\"CaseSensitive\"=\"no\""), std::string::npos);
+}
+
+}  // namespace

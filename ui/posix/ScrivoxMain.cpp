@@ -1,0 +1,97 @@
+// scrivox: the unattended run from a POSIX shell. Given a folder, a filter, a find text and a
+// replace text it does what the Windows program does when started with those four texts: it runs
+// the stored action with the stored options, keeps the options and the four texts' histories,
+// and then prints the report.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "engine/FileProcessorBase.h"
+#include "framework/LocalTime.h"
+#include "settings/History.h"
+#include "settings/TRegConfigFile.h"
+#include "ui/CommandLine.h"
+#include "ui/DoCommand.h"
+#include "ui/ReplaceData.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+const char kUsage[] =
+    "usage: scrivox [-r+|-r-] FOLDER FILTER FIND REPLACE\n"
+    "\n"
+    "Runs the stored action on every file in FOLDER (and, with Subfolders, every folder below\n"
+    "it) whose name matches FILTER, wildcard patterns separated by \";\" such as \"*.c;*.h\".\n"
+    "  Find   replaces every FIND with REPLACE (both at least one character);\n"
+    "  Touch  sets each file's last-write time to now; FIND and REPLACE are then not used.\n"
+    "Hidden files (names beginning with \".\") and files you may not write are skipped.\n"
+    "\n"
+    "  -r+  -r-   walk the folders below FOLDER, or not (stored for the next run)\n"
+    "  --         ends the switches, so that a text may begin with \"-\"\n"
+    "\n"
+    "The options live in ${XDG_CONFIG_HOME:-~/.config}/scrivox/user.reg, under\n"
+    "[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scrivox\\Options]:\n"
+    "  \"Action\"=dword:00000001   1 Find, 2 Touch\n"
+    "  \"Subfolders\"=\"yes\"        walk the folders below (default yes)\n"
+    "  \"CaseSensitive\"=\"yes\"     letters must match in case (default yes)\n"
+    "  \"WholeWords\"=\"yes\"        only where no letter, digit or _ adjoins (default yes)\n"
+    "  \"CreateBackups\"=\"no\"      copy each changed file to \"Backup of NAME\" first (default no)\n"
+    "The Windows program writes the same options; each run writes those it used.\n";
+
+// The report goes to standard output; the caption is the dialog's business.
+class StdoutReport final : public ReportOwner {
+public:
+    void ShowMessage(const std::string& text, const std::string&) override {
+        std::cout << text << '\n' << std::flush;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ReplaceData& data = ReplaceData::Instance();
+    ParseArguments(argc - 1, argv + 1, data);
+    if (!data.HasAllTexts()) {
+        std::fputs(kUsage, stderr);
+        return kUsageError;
+    }
+
+    TRegConfigFile store(kProgramStoreName);
+    StoredOptions options = ReadStoredOptions(store);
+
+    DoInputs in;
+    in.folder = *data.FolderArg;
+    in.filter = *data.FilterArg;
+    in.findText = *data.FindArg;
+    in.replaceText = *data.ReplaceArg;
+    in.subfolders = data.SubfoldersGiven ? data.SubfoldersArg : options.subfolders;
+    in.caseSensitive = options.caseSensitive;
+    in.wholeWords = options.wholeWords;
+    in.createBackups = options.createBackups;
+    in.action = options.action;
+    if (in.action == Action::Touch && !LocalToUtcAtCurrentOffset(LocalNow(), in.touchTime)) {
+        std::cerr << "scrivox: cannot read the clock\n";
+        return 1;
+    }
+
+    StdoutReport report;
+    DoOutcome outcome = DoCommand(in, store, &report);
+
+    // Each text goes to the top of its list's history, as the dialog's lists do on closing.
+    const std::optional<std::string>* texts[] = {&data.FolderArg, &data.FilterArg, &data.FindArg,
+                                                 &data.ReplaceArg};
+    const char* names[] = {"Folder", "Filter", "Find", "Replace"};
+    for (int i = 0; i < 4; ++i) {
+        History history(store, std::string(kHistorySectionPrefix) + names[i]);
+        history.Load();
+        history.AddToTop(**texts[i]);
+        history.Save();
+    }
+
+    if (outcome.refusal) {
+        std::cerr << *outcome.refusal << '\n';
+        return kUsageError;
+    }
+    return 0;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "engine/FileProcessorBase.h"
+#include "framework/win32/ui/TControl.h"
+#include "framework/win32/ui/TDateTimePicker.h"
+#include "framework/win32/ui/TDialog.h"
+#include "framework/win32/ui/TGlyphButton.h"
+#include "framework/win32/ui/TTooltip.h"
+#include "ui/win32/TMyMemComboBox.h"
+
+struct DoInputs;
+
+// The main dialog, the frame's client: the four remembering lists, the Touch pickers, the
+// options and the action. It restores the options when it sets up, fills the lists from the
+// command line, runs unattended when the command line gave all four texts, and shows the
+// controls of the selected action. Reports of a run come back through ShowMessage.
+class ReplaceClient : public TDialog, public ReportOwner {
+public:
+    // A `templateId` of 0 means the main dialog's template.
+    ReplaceClient(TWindow* parent, int templateId = 0, HINSTANCE module = nullptr);
+
+    bool PreProcessMsg(MSG& msg) override;
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+
+protected:
+    void SetupControls() override;
+    bool EvCommand(int id, unsigned code) override;
+
+private:
+    void UpdateActionControls();
+    void RunAction(bool interactive);
+    void BrowseFolder();
+    void ShowHelp();
+    // The program's message box, owned by this dialog, OK only, no icon.
+    void ShowMessageBox(const std::string& text, const char* caption = nullptr);
+    // What the controls hold now; the Touch time is left to the caller.
+    DoInputs ReadInputs() const;
+
+    TGlyphButton doButton_;
+    TGlyphButton quitButton_;
+    TGlyphButton browseButton_;
+    TGlyphButton helpButton_;
+    // Folder, Filter, Find, Replace: the order of the command line's four texts.
+    std::array<TMyMemComboBox, 4> lists_;
+    TDateTimePicker timePicker_;
+    TDateTimePicker datePicker_;
+    TRadioButton findRadio_;
+    TRadioButton touchRadio_;
+    TCheckBox subfoldersCheck_;
+    TCheckBox caseSensitiveCheck_;
+    TCheckBox wholeWordsCheck_;
+    TCheckBox createBackupsCheck_;
+    TStatic findLabel_;
+    TStatic replaceLabel_;
+    TStatic fileTimeLabel_;
+    TTooltip tooltip_;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "framework/win32/ui/TDialog.h"
+#include "framework/win32/ui/TGlyphButton.h"
+
+// The modal help box: the icon, what the program does, how filters are written, and OK.
+class THelpDialog : public TDialog {
+public:
+    // A `templateId` of 0 means the help template.
+    THelpDialog(TWindow* parent, int templateId = 0, HINSTANCE module = nullptr);
+
+private:
+    TGlyphButton okButton_;
+};
