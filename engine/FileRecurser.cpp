@@ -65,8 +65,13 @@ bool FileRecurser::Recurse() {
             continue;
         Path.resize(nameStart);
         Path += filter.Mask;
+        handed_.clear();
         for (TFileNameIterator it(Path); it.Next();) {
             if (it.Attributes() & (kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial))
+                continue;
+            // A file replaced under its name during the search may be listed again; one search
+            // hands each name over once.
+            if (!handed_.insert(it.Name()).second)
                 continue;
             Path.resize(nameStart);
             Path += it.Name();

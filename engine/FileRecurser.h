@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "framework/FileIdentity.h"
@@ -41,4 +42,6 @@ public:
 private:
     // The folders on the current walk's path, so that a link back to one is not entered again.
     std::vector<FileIdentity> ancestors_;
+    // The names the current filter search has handed over.
+    std::unordered_set<std::string> handed_;
 };

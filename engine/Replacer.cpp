@@ -5,6 +5,7 @@
 
 #include "engine/RunReport.h"
 #include "framework/FileOperations.h"
+#include "framework/FileReplacement.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
 
@@ -21,29 +22,22 @@ private:
     TFile& file_;
 };
 
-// Collects the new content in a temporary file, made only when the first match is found; the
-// temporary file is removed when the sink ends, whatever happened.
-class TempFileSink final : public ScanSink {
+// Collects the new content beside the file, started only when the first match is found; the
+// replacement is dropped when the sink ends uncommitted, whatever happened.
+class ReplacementSink final : public ScanSink {
 public:
-    TempFileSink(const std::string& source, char* buffer) : source_(source), buffer_(buffer) {}
-    ~TempFileSink() {
-        if (!name_.empty()) {
-            if (temp_.IsOpen())
-                (void)temp_.Close();
-            (void)RemoveFile(name_);
-        }
-    }
+    ReplacementSink(const std::string& target, char* buffer) : target_(target), buffer_(buffer) {}
 
     bool Begin(uint64_t unchangedLength) override {
-        if (!temp_.CreateTemp(name_))
+        if (!replacement_.Begin(target_))
             return false;
         TFile again;
-        if (!again.OpenRead(source_))
+        if (!again.OpenRead(target_))
             return false;
         while (unchangedLength > 0) {
             size_t want = static_cast<size_t>(std::min<uint64_t>(unchangedLength, kWriteBufferSize));
             long long n = again.Read(buffer_, want);
-            if (n <= 0 || !temp_.WriteAll(buffer_, static_cast<size_t>(n)))
+            if (n <= 0 || !replacement_.Write(buffer_, static_cast<size_t>(n)))
                 return false;  // cut short: the file changed under us
             unchangedLength -= static_cast<uint64_t>(n);
         }
@@ -55,36 +49,27 @@ public:
             if (!Flush())
                 return false;
             if (size >= kWriteBufferSize)
-                return temp_.WriteAll(data, size);
+                return replacement_.Write(data, size);
         }
         std::memcpy(buffer_ + fill_, data, size);
         fill_ += size;
         return true;
     }
 
-    // Flushes and closes the temporary file; its content counts only when this succeeds.
-    bool Finish() { return Flush() && temp_.Close(); }
-
-    bool RemoveTemp() {
-        bool removed = RemoveFile(name_);
-        name_.clear();
-        return removed;
-    }
-
-    const std::string& Name() const { return name_; }
+    // Puts the new content in place of the file, in one step.
+    bool Commit() { return Flush() && replacement_.Commit(); }
 
 private:
     bool Flush() {
-        bool ok = fill_ == 0 || temp_.WriteAll(buffer_, fill_);
+        bool ok = fill_ == 0 || replacement_.Write(buffer_, fill_);
         fill_ = 0;
         return ok;
     }
 
-    const std::string& source_;
+    const std::string& target_;
     char* buffer_;
     size_t fill_ = 0;
-    TFile temp_;
-    std::string name_;
+    TFileReplacement replacement_;
 };
 
 }  // namespace
@@ -107,25 +92,27 @@ TFileName Replacer::BackupName(const TFileName& file) {
 
 bool Replacer::ProcessFile(const TFileName& file) {
     const std::string& path = file.FullPath();
+    // What a killed run left in this folder goes before anything new is made there.
+    if (file.Folder() != cleanedFolder_) {
+        cleanedFolder_ = std::string(file.Folder());
+        RemoveStaleReplacements(cleanedFolder_.empty() ? "." : cleanedFolder_);
+    }
     TFile in;
     if (!in.OpenRead(path))
         return false;
-    TempFileSink sink(path, writeBuffer_.get());
+    ReplacementSink sink(path, writeBuffer_.get());
     FileSource source(in);
     ScanResult scan = scanner_.Scan(source, sink);
-    (void)in.Close();  // closed before the file is written; a read-only close cannot lose data
+    (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
     if (scan.status != ScanStatus::Ok)
         return false;
     if (scan.replacements > 0) {
-        if (!sink.Finish())
-            return false;
+        // The backup is whole before the file is touched.
         if (CreateBackups && !CopyFileReplacing(path, BackupName(file).FullPath()))
             return false;
-        if (!OverwriteFileContent(sink.Name(), path))
+        if (!sink.Commit())
             return false;
         ReplacementsMade += static_cast<int64_t>(scan.replacements);
-        if (!sink.RemoveTemp())
-            return false;
     }
     ++FilesProcessed;
     return true;

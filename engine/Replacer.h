@@ -8,8 +8,8 @@
 #include "engine/FileProcessorBase.h"
 
 // The Find action's processor. A file is read once; only a file with a replacement is written:
-// its new content goes to a temporary file, the original is copied to its backup when asked,
-// then the new content is copied over it.
+// its new content goes to a temporary file beside it, the original is copied to its backup when
+// asked, then the new content takes the file's place in one step (see TFileReplacement).
 class Replacer : public FileProcessorBase {
 public:
     Replacer(std::string findText, std::string replaceText, bool caseSensitive, bool wholeWords,
@@ -33,5 +33,6 @@ public:
 
 private:
     BlockScanner scanner_;
+    std::string cleanedFolder_;
     std::unique_ptr<char[]> writeBuffer_;
 };

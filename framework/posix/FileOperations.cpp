@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "framework/TFile.h"
+#include "framework/posix/FileHelpers.h"
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
     TFile in;
@@ -15,13 +16,11 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     struct stat st;
     if (::stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    // A link of that name is replaced, never written through.
-    struct stat existing;
-    if (::lstat(to.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
-        ::unlink(to.c_str()) != 0)
-        return false;
-    const mode_t mode = st.st_mode & 07777;
-    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+    // The copy is made under a hidden name beside its place and renamed there when whole, so
+    // a copy of that name is never seen half made, and a link of that name is replaced, never
+    // written through.
+    std::string tempName;
+    int fd = CreateHiddenTemp(FolderOf(to), tempName);
     if (fd < 0)
         return false;
     bool ok = true;
@@ -33,25 +32,19 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
             ok = n == 0;
             break;
         }
-        const char* p = buffer.get();
-        size_t left = static_cast<size_t>(n);
-        while (ok && left > 0) {
-            ssize_t w = ::write(fd, p, left);
-            if (w < 0) {
-                ok = errno == EINTR;
-                continue;
-            }
-            p += w;
-            left -= static_cast<size_t>(w);
-        }
-        if (!ok)
+        if (!WriteAllFd(fd, buffer.get(), static_cast<size_t>(n))) {
+            ok = false;
             break;
+        }
     }
-    if (ok) {
-        const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-        ok = ::fchmod(fd, mode) == 0 && ::futimens(fd, times) == 0;
-    }
-    return (::close(fd) == 0) && ok;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0 && ::futimens(fd, times) == 0 &&
+         ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tempName.c_str(), to.c_str()) == 0;
+    if (!ok)
+        ::unlink(tempName.c_str());
+    return ok;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -2,11 +2,22 @@
 
 #include <windows.h>
 
+#include "framework/win32/FileHelpers.h"
 #include "framework/win32/WidePath.h"
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
-    // Keeps the source's last-write time and attributes.
-    return ::CopyFileW(WidePath(from).c_str(), WidePath(to).c_str(), FALSE) != 0;
+    // The copy (with the source's last-write time and attributes) is made under a new name
+    // beside its place and moved there when whole, so that it is never seen half made.
+    const std::wstring target = WidePath(to);
+    const std::wstring temp = UniqueReplacementName(FolderOf(target));
+    if (!::CopyFileW(WidePath(from).c_str(), temp.c_str(), TRUE))
+        return false;
+    if (!::MoveFileExW(temp.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(temp.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool RemoveFile(const std::string& path) {

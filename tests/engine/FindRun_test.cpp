@@ -323,3 +323,38 @@ TEST(FindRun, MissingFolderIsAnEmptyRun) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FindRun, BackupsMatchTheSameFiltersAndGetBackupsOfTheirOwn) {
+    TempDir dir;
+    dir.Write("a.txt", "Tok");
+    RunJob(Job(dir.Path(), "a.txt", true, true, true), nullptr);
+    ASSERT_EQ(dir.Read("Backup of a.txt"), "Tok");
+    // A later run over *.txt takes the backup for a file like any other.
+    RunJob(Job(dir.Path(), "*.txt", true, true, true), nullptr);
+    EXPECT_EQ(dir.Read("Backup of a.txt"), "<tok>");
+    EXPECT_TRUE(dir.Exists("Backup of Backup of a.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+// Regression: a file replaced under its own name can come back in the same directory search;
+// a replace text that holds the find text would then be replaced again, and the backup would
+// lose the original.
+TEST(FindRun, FileReplacedDuringItsSearchIsHandledOnce) {
+    TempDir dir;
+    for (int i = 0; i < 40; ++i)
+        dir.Write("f" + std::to_string(i) + ".txt", "tok");
+    JobSettings job = Job(dir.Path(), "*.txt", false, true, true);
+    job.replaceText = "TOK";  // still a match, case ignored
+    RunCounts got = RunJob(job, nullptr);
+    EXPECT_EQ(got.filesProcessed, 40);
+    EXPECT_EQ(got.replacementsMade, 40);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(dir.Read("Backup of f" + std::to_string(i) + ".txt"), "tok");
+}
+
+}  // namespace

@@ -197,21 +197,61 @@ TEST(Replacer, FileThatCannotBeReadIsNotCounted) {
     EXPECT_EQ(replacer.ReplacementsMade, 0);
 }
 
-TEST(Replacer, UnusableTempFolderFailsTheFile) {
+TEST(Replacer, NewContentIsMadeBesideTheFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     dir.Write("a.txt", "cat and cat");
     dir.Write("b.txt", "no match");
     Replacer replacer("cat", "dog", true, false, true);
     {
+        // The user's temporary folder plays no part while the file's own folder takes files.
         ScopedTempFolder tmp(dir.Join("no such folder"));
-        EXPECT_FALSE(Process(replacer, dir.Join("a.txt")));
-        // A file without a match needs no temporary file at all.
+        EXPECT_TRUE(Process(replacer, dir.Join("a.txt")));
         EXPECT_TRUE(Process(replacer, dir.Join("b.txt")));
     }
-    EXPECT_EQ(dir.Read("a.txt"), "cat and cat");
-    EXPECT_FALSE(dir.Exists("Backup of a.txt"));
+    EXPECT_EQ(dir.Read("a.txt"), "dog and dog");
+    EXPECT_EQ(dir.Read("Backup of a.txt"), "cat and cat");
+    EXPECT_EQ(replacer.FilesProcessed, 2);
+    EXPECT_EQ(replacer.ReplacementsMade, 2);
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.Path()))
+        entries += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(entries, 3u);  // a.txt, b.txt and the backup; no temporary file is left
+}
+
+#ifndef _WIN32
+TEST(Replacer, FolderThatTakesNoNewFileFallsBackAndFailsCleanly) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into any folder";
+    TempDir dir, tmpdir;
+    dir.Write("ro/a.txt", "cat");
+    ASSERT_EQ(::chmod(dir.Join("ro").c_str(), 0555), 0);
+    Replacer replacer("cat", "dog", true, false, false);
+    {
+        ScopedTempFolder tmp(tmpdir.Path());  // the content waits there, then is copied in place
+        EXPECT_TRUE(Process(replacer, dir.Join("ro/a.txt")));
+    }
+    EXPECT_EQ(dir.Read("ro/a.txt"), "dog");
+    dir.Write("ro2/b.txt", "cat");
+    ASSERT_EQ(::chmod(dir.Join("ro2").c_str(), 0555), 0);
+    {
+        ScopedTempFolder tmp(dir.Join("no such folder"));  // and nowhere else either
+        EXPECT_FALSE(Process(replacer, dir.Join("ro2/b.txt")));
+    }
+    EXPECT_EQ(dir.Read("ro2/b.txt"), "cat");
     EXPECT_EQ(replacer.FilesProcessed, 1);
-    // Only replacements that reached a rewritten file are counted.
+    EXPECT_EQ(replacer.ReplacementsMade, 1);
+}
+#endif
+
+TEST(Replacer, FailedBackupLeavesTheFileAndCountsNoReplacement) {
+    TempDir dir;
+    dir.Write("a.txt", "cat cat");
+    dir.MakeFolder("Backup of a.txt/in the way");  // a folder where the backup must go
+    Replacer replacer("cat", "dog", true, false, true);
+    EXPECT_FALSE(Process(replacer, dir.Join("a.txt")));
+    EXPECT_EQ(dir.Read("a.txt"), "cat cat");
+    EXPECT_EQ(replacer.FilesProcessed, 0);
+    // Regression: the replacements of a file that was never rewritten are not reported.
     EXPECT_EQ(replacer.ReplacementsMade, 0);
 }
 

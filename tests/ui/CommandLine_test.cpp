@@ -102,4 +102,12 @@ TEST(ReplaceData, OneInstancePerProcessAndAllFourStartARun) {
     EXPECT_EQ(Fields(d), (Texts{"f", "h", "i", "j"}));
 }
 
+// Found by fuzz/CommandLine_fuzz.cpp: the cut at a NUL came after the empty-text check, so a
+// token that began with one was stored as an empty folder.
+TEST(ParseCommandLine, TokenStartingWithNulIsNotStoredEmpty) {
+    ReplaceData data;
+    ParseCommandLine(std::string_view("\0ab \"\0cd\" ef", 12), data);
+    EXPECT_EQ(Fields(data), (Texts{"ef", none, none, none}));
+}
+
 }  // namespace

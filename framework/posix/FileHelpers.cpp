@@ -1,0 +1,69 @@
+#include "framework/posix/FileHelpers.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "framework/FileReplacement.h"
+
+namespace {
+
+constexpr const char kPrefix[] = ".scrivox-";
+constexpr const char kSuffix[] = ".tmp";
+
+}  // namespace
+
+int CreateHiddenTemp(const std::string& folder, std::string& name) {
+    std::string pattern = folder + "/" + kPrefix + "XXXXXX" + kSuffix;
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    int fd = ::mkostemps(buffer.data(), static_cast<int>(sizeof kSuffix - 1), O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        ::unlink(buffer.data());
+        return -1;
+    }
+    name.assign(buffer.data());
+    return fd;
+}
+
+std::string TemporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    return (tmp && *tmp) ? tmp : "/tmp";
+}
+
+bool IsReplacementName(const char* name) {
+    size_t n = std::strlen(name);
+    return n >= sizeof kPrefix - 1 + sizeof kSuffix - 1 &&
+           std::strncmp(name, kPrefix, sizeof kPrefix - 1) == 0 &&
+           std::strcmp(name + n - (sizeof kSuffix - 1), kSuffix) == 0;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAllFd(int fd, const void* data, size_t size) {
+    auto p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Descriptor-level helpers that the POSIX file services share.
+
+// A new hidden file ".scrivox-XXXXXX.tmp" in `folder`, open for reading and writing and locked
+// for as long as it is open, so that a cleaner can tell it from one a killed run left behind.
+// Returns its descriptor and name, or -1.
+int CreateHiddenTemp(const std::string& folder, std::string& name);
+
+// The folder for temporary files: $TMPDIR, else /tmp.
+std::string TemporaryFolder();
+
+// The folder part of a path: "a/b" -> "a", "/b" -> "/", "b" -> ".".
+std::string FolderOf(const std::string& path);
+
+// Writes everything, retrying short and interrupted writes.
+bool WriteAllFd(int fd, const void* data, size_t size);

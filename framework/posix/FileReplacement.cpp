@@ -1,0 +1,133 @@
+#include "framework/FileReplacement.h"
+
+#include "framework/posix/FileHelpers.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+
+struct TFileReplacement::Impl {
+    std::string target;  // the file's real path, links resolved
+    std::string tempName;
+    int fd = -1;
+    bool inPlace = false;
+    struct stat original {};
+
+    ~Impl() {
+        if (fd >= 0)
+            ::close(fd);
+        if (!tempName.empty())
+            ::unlink(tempName.c_str());
+    }
+};
+
+TFileReplacement::TFileReplacement() : impl_(new Impl) {}
+TFileReplacement::~TFileReplacement() = default;
+
+bool TFileReplacement::Begin(const std::string& target) {
+    Impl& s = *impl_;
+    char* real = ::realpath(target.c_str(), nullptr);
+    if (!real)
+        return false;
+    s.target = real;
+    std::free(real);
+    if (::stat(s.target.c_str(), &s.original) != 0 || !S_ISREG(s.original.st_mode))
+        return false;
+    // Hard links must keep sharing the content: those files are rewritten in place.
+    s.inPlace = s.original.st_nlink > 1;
+    s.fd = CreateHiddenTemp(FolderOf(s.target), s.tempName);
+    if (s.fd < 0) {
+        // A folder that takes no new file: the content waits in the temporary folder.
+        s.inPlace = true;
+        s.fd = CreateHiddenTemp(TemporaryFolder(), s.tempName);
+    }
+    return s.fd >= 0;
+}
+
+bool TFileReplacement::Write(const void* data, size_t size) {
+    return impl_->fd >= 0 && WriteAllFd(impl_->fd, data, size);
+}
+
+bool TFileReplacement::Commit() {
+    Impl& s = *impl_;
+    if (s.fd < 0)
+        return false;
+    if (!s.inPlace) {
+        // The new file takes the old one's permissions and owner; an owner that cannot be given
+        // means the file is rewritten in place instead, keeping its owner.
+        const bool sameOwner = s.original.st_uid == ::geteuid() && s.original.st_gid == ::getegid();
+        if (!sameOwner && ::fchown(s.fd, s.original.st_uid, s.original.st_gid) != 0)
+            s.inPlace = true;
+        else if (::fchmod(s.fd, s.original.st_mode & 07777) != 0)
+            return false;
+    }
+    if (::fsync(s.fd) != 0)
+        return false;
+    if (s.inPlace) {
+        if (::lseek(s.fd, 0, SEEK_SET) != 0)
+            return false;
+        int out = ::open(s.target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (out < 0)
+            return false;
+        std::vector<char> buffer(256 * 1024);
+        bool ok = true;
+        for (;;) {
+            ssize_t n = ::read(s.fd, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            if (!WriteAllFd(out, buffer.data(), static_cast<size_t>(n))) {
+                ok = false;
+                break;
+            }
+        }
+        ok = ok && ::fsync(out) == 0;
+        ok = (::close(out) == 0) && ok;
+        if (!ok)
+            return false;
+        method_ = Method::InPlace;
+    } else {
+        if (::rename(s.tempName.c_str(), s.target.c_str()) != 0)
+            return false;
+        s.tempName.clear();  // it is the file now
+        method_ = Method::Rename;
+    }
+    int fd = s.fd;
+    s.fd = -1;
+    ::close(fd);
+    return true;
+}
+
+int RemoveStaleReplacements(const std::string& folder) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        if (!IsReplacementName(e->d_name))
+            continue;
+        int fd = ::openat(::dirfd(dir), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        // A live run holds its lock; only an unlocked regular file is a leftover.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(::dirfd(dir), e->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
+}

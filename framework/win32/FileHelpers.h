@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+// Handle-level helpers that the Win32 file services share.
+
+// Temporary files of replacements and copies are named "~scrivox-XXXXXXXXXXXX.tmp".
+inline constexpr const wchar_t* kReplacementPattern = L"~scrivox-*.tmp";
+
+// A name of that form in `folder` that no file has yet.
+std::wstring UniqueReplacementName(const std::wstring& folder);
+
+// A new hidden file of that form in `folder`, open without sharing: while it is open nobody can
+// delete it, which tells a cleaner that a live run is writing it. INVALID_HANDLE_VALUE on failure.
+HANDLE CreateHiddenTemp(const std::wstring& folder, std::wstring& name);
+
+// The user's temporary folder, without a trailing separator.
+std::wstring TemporaryFolder();
+
+// The folder part of a path: "a\\b" -> "a", "b" -> ".".
+std::wstring FolderOf(const std::wstring& path);
+
+// Writes everything, in pieces the API takes.
+bool WriteAllHandle(HANDLE h, const void* data, size_t size);
