@@ -41,6 +41,7 @@ spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > 
     echo "- Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
     echo "- Kernel: $(uname -sr)"
     echo "- Date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+    echo "- Source: $(git describe --always --dirty 2>/dev/null || echo unknown)"
     echo "- Build: native preset ($(grep -m1 '^CMAKE_BUILD_TYPE' build/native/CMakeCache.txt | cut -d= -f2)), $(c++ --version | head -1)"
     echo "- Tree: build/bench-tree from \`bench/gen_tree.py\` with its defaults: $summary"
     echo "- Command: \`bench/run.sh${*:+ $*}\`"
@@ -53,7 +54,8 @@ spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > 
     echo "fresh, synced copy of the tree each time."
     echo
     echo "Noise: the largest spread (max - min over median) was ${spread}%; load average"
-    echo "${load_before} before and ${load_after} after the run. Anything else running on the"
-    echo "machine shows up here; compare medians, and rerun on an idle machine for firm numbers."
+    echo "${load_before} before and ${load_after} after the run. Other work on the machine shows up"
+    echo "as spread and only ever adds time, so on a busy machine the minimum is the better guide to"
+    echo "the engine's own cost; rerun on an idle machine for firm numbers."
 } >bench/RESULTS.md
 echo "wrote bench/RESULTS.md"
