@@ -35,12 +35,20 @@ TFileReplacement::~TFileReplacement() = default;
 
 bool TFileReplacement::Begin(const std::string& target) {
     Impl& s = *impl_;
-    char* real = ::realpath(target.c_str(), nullptr);
-    if (!real)
+    // A link is followed to the file it names, which is what gets replaced.
+    if (::lstat(target.c_str(), &s.original) != 0)
         return false;
-    s.target = real;
-    std::free(real);
-    if (::stat(s.target.c_str(), &s.original) != 0 || !S_ISREG(s.original.st_mode))
+    s.target = target;
+    if (S_ISLNK(s.original.st_mode)) {
+        char* real = ::realpath(target.c_str(), nullptr);
+        if (!real)
+            return false;
+        s.target = real;
+        std::free(real);
+        if (::stat(s.target.c_str(), &s.original) != 0)
+            return false;
+    }
+    if (!S_ISREG(s.original.st_mode))
         return false;
     // Hard links must keep sharing the content: those files are rewritten in place.
     s.inPlace = s.original.st_nlink > 1;

@@ -40,13 +40,11 @@ int OpenFd(const std::string& path, int flags) {
 }  // namespace
 
 bool TFile::OpenRead(const std::string& path) {
-    // O_NONBLOCK: a FIFO that slipped past the walk must not hang the run.
+    // O_NONBLOCK: a FIFO that slipped past the walk must not hang the run. Regular files read
+    // the same with it, so it stays set.
     int fd = OpenFd(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         return false;
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     *this = TFile();
     handle_ = fd;
     return true;
