@@ -1,5 +1,7 @@
 #include "framework/RegistryTree.h"
 
+#include "framework/HexDigit.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -37,16 +39,6 @@ std::string Trim(const std::string& s) {
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
     size_t n = std::char_traits<char>::length(prefix);
     return s.size() >= n && SameRegistryName(s.substr(0, n), prefix);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // 1 to `maxDigits` hexadecimal digits and nothing else.

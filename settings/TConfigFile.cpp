@@ -1,5 +1,7 @@
 #include "settings/TConfigFile.h"
 
+#include "framework/HexDigit.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -15,16 +17,6 @@ bool SameText(const char* a, const char* b) {
             return false;
     }
     return *a == *b;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::vector<std::string> SplitList(const std::vector<char>& buffer) {

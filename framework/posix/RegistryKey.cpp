@@ -1,5 +1,7 @@
 #include "framework/RegistryKey.h"
 
+#include "framework/posix/FileHelpers.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -95,19 +97,7 @@ bool ReadFile(const std::string& path, std::string& text) {
 }
 
 bool WriteAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
+    return WriteAllFd(fd, text.data(), text.size());
 }
 
 bool ReplaceFile(const std::string& folder, const std::string& file, const std::string& text) {

@@ -1,5 +1,7 @@
 #include "framework/TFile.h"
 
+#include "framework/posix/FileHelpers.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -87,18 +89,7 @@ long long TFile::Read(void* buffer, size_t size) {
 }
 
 bool TFile::WriteAll(const void* data, size_t size) {
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(static_cast<int>(handle_), p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return WriteAllFd(static_cast<int>(handle_), data, size);
 }
 
 bool TFile::Close() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/win32/FileHelpers.h"
 #include "framework/win32/WidePath.h"
 
 #include <algorithm>
@@ -93,16 +94,7 @@ long long TFile::Read(void* buffer, size_t size) {
 }
 
 bool TFile::WriteAll(const void* data, size_t size) {
-    auto p = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-        DWORD put = 0;
-        if (!::WriteFile(AsHandle(handle_), p, want, &put, nullptr) || put == 0)
-            return false;
-        p += put;
-        size -= put;
-    }
-    return true;
+    return WriteAllHandle(AsHandle(handle_), data, size);
 }
 
 bool TFile::Close() {
