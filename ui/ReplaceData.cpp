@@ -8,10 +8,13 @@ ReplaceData& ReplaceData::Instance() {
 }
 
 void ReplaceData::AddArgument(std::string_view text, size_t length) {
-    if (ReplaceArg || text.empty() || length <= 1)
+    if (ReplaceArg || length <= 1)
         return;
     std::string copy(text.substr(0, std::min(length, text.size())));
     copy.resize(std::min(copy.size(), copy.find('\0')));  // a terminator ends the text early
+    // Checked after the cut: a text that starts with a terminator is empty too.
+    if (copy.empty())
+        return;
     for (std::optional<std::string>* field : {&FolderArg, &FilterArg, &FindArg, &ReplaceArg}) {
         if (!*field) {
             *field = std::move(copy);

@@ -1,0 +1,96 @@
+// Both command-line readers on arbitrary bytes, each into a fresh ReplaceData: no crash, and
+// what they store keeps the ReplaceData rules. The whole input is one Windows command line;
+// split at its NUL bytes it is also a POSIX argument list, whose result is known exactly.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/CommandLine.h"
+#include "ui/ReplaceData.h"
+
+namespace {
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "command line fault: %s\n", what);
+    std::abort();
+}
+
+std::vector<const std::optional<std::string>*> Fields(const ReplaceData& d) {
+    return {&d.FolderArg, &d.FilterArg, &d.FindArg, &d.ReplaceArg};
+}
+
+// A stored text is never empty and never holds a NUL; the texts fill in order.
+void CheckTexts(const ReplaceData& d) {
+    bool gap = false;
+    for (const std::optional<std::string>* field : Fields(d)) {
+        if (!*field) {
+            gap = true;
+            continue;
+        }
+        if (gap)
+            Fail("a later text is set while an earlier one is empty");
+        if ((*field)->empty())
+            Fail("an empty text is stored");
+        if ((*field)->find('\0') != std::string::npos)
+            Fail("a stored text holds a NUL");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string line(reinterpret_cast<const char*>(data), size);
+
+    ReplaceData fromLine;
+    ParseCommandLine(line, fromLine);
+    CheckTexts(fromLine);
+    for (const std::optional<std::string>* field : Fields(fromLine)) {
+        // Quoted texts end at a quote, unquoted ones before one.
+        if (*field && (*field)->find('"') != std::string::npos)
+            Fail("a text from the command line holds a double quote");
+        if (*field && line.find(**field) == std::string::npos)
+            Fail("a text that is not part of the command line");
+    }
+
+    // The POSIX reader's rules are simple enough to state again here.
+    std::vector<std::string> args;
+    for (size_t start = 0; start <= size;) {
+        size_t end = line.find('\0', start);
+        if (end == std::string::npos)
+            end = size;
+        args.push_back(line.substr(start, end - start));
+        start = end + 1;
+    }
+    std::vector<const char*> argv;
+    std::vector<std::string> expected;
+    bool switches = true;
+    std::optional<bool> subfolders;
+    for (const std::string& a : args) {
+        argv.push_back(a.c_str());
+        if (switches && a == "--") {
+            switches = false;
+        } else if (switches && !a.empty() && a[0] == '-') {
+            if (a.size() == 3 && (a[1] == 'r' || a[1] == 'R') && (a[2] == '+' || a[2] == '-'))
+                subfolders = a[2] == '+';
+        } else if (!a.empty() && expected.size() < 4) {
+            expected.push_back(a);
+        }
+    }
+    ReplaceData fromArgs;
+    ParseArguments(static_cast<int>(argv.size()), argv.data(), fromArgs);
+    CheckTexts(fromArgs);
+    std::vector<std::string> got;
+    for (const std::optional<std::string>* field : Fields(fromArgs))
+        if (*field)
+            got.push_back(**field);
+    if (got != expected)
+        Fail("the arguments are not stored one text each, in order");
+    if (fromArgs.SubfoldersGiven != subfolders.has_value() ||
+        fromArgs.SubfoldersArg != subfolders.value_or(true))
+        Fail("the Subfolders switch is not the last -r+ or -r-");
+    return 0;
+}
