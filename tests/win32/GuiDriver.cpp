@@ -112,17 +112,19 @@ std::vector<HWND> Scrivox::TopWindows() const {
 
 bool Scrivox::WaitForMainWindow() {
     return Poll([&] {
-        if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT)
-            return true;
-        for (HWND window : TopWindows()) {
-            if (ClassName(window) == "TDecoratedFrame" && WindowText(window) == SCRIVOX_APP_NAME) {
-                frame_ = window;
-                dialog_ = ::FindWindowExA(window, nullptr, "#32770", nullptr);
-                return dialog_ != nullptr;
-            }
-        }
-        return false;
-    }) && dialog_;
+               if (::WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT)
+                   return true;
+               for (HWND window : TopWindows()) {
+                   if (ClassName(window) == "TDecoratedFrame" &&
+                       WindowText(window) == SCRIVOX_APP_NAME) {
+                       frame_ = window;
+                       dialog_ = ::FindWindowExA(window, nullptr, "#32770", nullptr);
+                       return dialog_ != nullptr;
+                   }
+               }
+               return false;
+           }) &&
+           dialog_;
 }
 
 bool Scrivox::WaitForExit(DWORD timeoutMs) {

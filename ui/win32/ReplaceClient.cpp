@@ -23,16 +23,17 @@ enum List { kFolder, kFilter, kFind, kReplace };
 }  // namespace
 
 ReplaceClient::ReplaceClient(TWindow* parent, int templateId, HINSTANCE module)
-    : TDialog(parent, templateId ? templateId : IDD_MAIN,
+    : TDialog(parent,
+              templateId ? templateId : IDD_MAIN,
               module ? module : ::GetModuleHandleA(nullptr)),
       doButton_(this, IDOK, IDB_GLYPH_OK),
       quitButton_(this, IDCANCEL, IDB_GLYPH_CANCEL),
       browseButton_(this, IDC_BROWSE, IDB_GLYPH_BROWSE),
       helpButton_(this, IDC_HELP_BUTTON, IDB_GLYPH_HELP),
       lists_{{{this, IDC_FOLDER_LIST, "Folder", kListTextLimit, kListHistorySize},
-               {this, IDC_FILTER_LIST, "Filter", kListTextLimit, kListHistorySize},
-               {this, IDC_FIND_LIST, "Find", kListTextLimit, kListHistorySize},
-               {this, IDC_REPLACE_LIST, "Replace", kListTextLimit, kListHistorySize}}},
+              {this, IDC_FILTER_LIST, "Filter", kListTextLimit, kListHistorySize},
+              {this, IDC_FIND_LIST, "Find", kListTextLimit, kListHistorySize},
+              {this, IDC_REPLACE_LIST, "Replace", kListTextLimit, kListHistorySize}}},
       timePicker_(this, IDC_TIME_PICKER),
       datePicker_(this, IDC_DATE_PICKER),
       findRadio_(this, IDC_FIND_RADIO),
@@ -86,7 +87,8 @@ void ReplaceClient::SetupControls() {
         {findRadio_.GetHandle(), "Find and replace text in files"},
         {touchRadio_.GetHandle(), "Change file date/time"},
         {lists_[kFolder].GetHandle(), "Enter start folder or select from recent list"},
-        {lists_[kFilter].GetHandle(), "Enter filters like *.cpp;*.c;*.h or select from recent list"},
+        {lists_[kFilter].GetHandle(),
+         "Enter filters like *.cpp;*.c;*.h or select from recent list"},
     };
     for (const auto& [control, text] : tips)
         tooltip_.AddTool(control, text);
@@ -97,7 +99,8 @@ void ReplaceClient::SetupControls() {
 
 bool ReplaceClient::PreProcessMsg(MSG& msg) {
     // The tools do not subclass their controls: the tips only see what is relayed to them.
-    tooltip_.RelayEvent(msg);
+    if (hwnd_ && (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)))
+        tooltip_.RelayEvent(msg);
     return TDialog::PreProcessMsg(msg);
 }
 
@@ -193,7 +196,7 @@ void ReplaceClient::BrowseFolder() {
 }
 
 void ReplaceClient::ShowHelp() {
-    THelpDialog help(this, 0, GetModule());
+    THelpDialog help(this);
     help.Execute();
 }
 

@@ -3,6 +3,7 @@
 #include "resources/resource.h"
 
 THelpDialog::THelpDialog(TWindow* parent, int templateId, HINSTANCE module)
-    : TDialog(parent, templateId ? templateId : IDD_HELP,
+    : TDialog(parent,
+              templateId ? templateId : IDD_HELP,
               module ? module : ::GetModuleHandleA(nullptr)),
       okButton_(this, IDOK, IDB_GLYPH_OK) {}

@@ -23,7 +23,10 @@ std::string ModuleBaseName() {
 
 }  // namespace
 
-TMemComboBox::TMemComboBox(TDialog* parent, int id, std::string historyName, unsigned textLimit,
+TMemComboBox::TMemComboBox(TDialog* parent,
+                           int id,
+                           std::string historyName,
+                           unsigned textLimit,
                            unsigned historySize)
     : TComboBox(parent, id, textLimit),
       historyName_(std::move(historyName)),

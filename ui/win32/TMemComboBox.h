@@ -13,7 +13,10 @@ class TConfigFile;
 // history are History's; this class only copies between it and the control.
 class TMemComboBox : public TComboBox {
 public:
-    TMemComboBox(TDialog* parent, int id, std::string historyName, unsigned textLimit,
+    TMemComboBox(TDialog* parent,
+                 int id,
+                 std::string historyName,
+                 unsigned textLimit,
                  unsigned historySize);
 
     const std::string& GetHistoryName() const { return historyName_; }

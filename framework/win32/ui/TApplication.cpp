@@ -9,7 +9,9 @@
 
 TApplication* TApplication::current_ = nullptr;
 
-TApplication::TApplication(std::string name, HINSTANCE instance, int cmdShow,
+TApplication::TApplication(std::string name,
+                           HINSTANCE instance,
+                           int cmdShow,
                            std::string commandLine)
     : name_(std::move(name)),
       instance_(instance),
@@ -24,7 +26,9 @@ TApplication::~TApplication() {
         current_ = nullptr;
 }
 
-int TApplication::MessageBox(HWND owner, const std::string& text, const char* caption,
+int TApplication::MessageBox(HWND owner,
+                             const std::string& text,
+                             const char* caption,
                              UINT type) const {
     return ::MessageBoxA(owner, text.c_str(), caption ? caption : name_.c_str(), type);
 }
@@ -77,7 +81,8 @@ int TApplication::Run() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
     // The shell's folder browser wants a single-threaded apartment.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const HRESULT com =
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     int result = 1;
     try {
         InitInstance();

@@ -30,7 +30,9 @@ public:
 
     // The program's message box: owned by `owner`; the caption is the application's name
     // unless one is given.
-    int MessageBox(HWND owner, const std::string& text, const char* caption = nullptr,
+    int MessageBox(HWND owner,
+                   const std::string& text,
+                   const char* caption = nullptr,
                    UINT type = MB_OK) const;
 
     // The one application object of the process.

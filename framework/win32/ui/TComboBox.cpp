@@ -30,10 +30,3 @@ int TComboBox::FindStringExact(const std::string& text) const {
     // Starting after the last item makes the search begin at item 0 and cover the whole list.
     return int(Send(CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(text.c_str())));
 }
-
-void TComboBox::ClearList() {
-    // CB_RESETCONTENT also empties the edit field; the text stays as the user left it.
-    const std::string text = GetText();
-    Send(CB_RESETCONTENT);
-    SetText(text);
-}

@@ -23,7 +23,6 @@ public:
     // The first item equal to `text`, letter case ignored, searching the whole list; CB_ERR (-1)
     // when there is none.
     int FindStringExact(const std::string& text) const;
-    void ClearList();
     // Shows item `index` in the edit field.
     void SetSelIndex(int index) { Send(CB_SETCURSEL, WPARAM(index)); }
     // Selects characters start..end of the edit field; -1 as end means to its end.

@@ -8,10 +8,12 @@ const char kFrameClass[] = "TDecoratedFrame";
 
 }  // namespace
 
-TDecoratedFrame::TDecoratedFrame(TWindow* parent, std::string caption,
-                                 std::unique_ptr<TDialog> client, bool /*trackMenuSelection*/)
+TDecoratedFrame::TDecoratedFrame(TWindow* parent,
+                                 std::string caption,
+                                 std::unique_ptr<TDialog> client,
+                                 bool /*trackMenuSelection*/)
     : caption_(std::move(caption)), client_(std::move(client)), parent_(parent) {
-    // Without a menu there is no selection to track: the flag is kept for the callers' sake.
+    // A frame without a menu has no selection to track: the flag is accepted and does nothing.
     client_->SetParentObject(this);
 }
 
@@ -68,6 +70,19 @@ void TDecoratedFrame::FitToClient() {
                          DWORD(::GetWindowLongPtrA(hwnd_, GWL_EXSTYLE)));
     ::SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // AdjustWindowRectEx measures the border at the system's DPI; on a monitor of another DPI
+    // the border differs, and the measured difference puts it right.
+    RECT area;
+    ::GetClientRect(hwnd_, &area);
+    const int wantWidth = rect.right - rect.left;
+    const int wantHeight = rect.bottom - rect.top;
+    if (area.right != wantWidth || area.bottom != wantHeight) {
+        RECT window;
+        ::GetWindowRect(hwnd_, &window);
+        ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + wantWidth - area.right,
+                       window.bottom - window.top + wantHeight - area.bottom,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void TDecoratedFrame::ChildResized(TWindow& child) {
@@ -105,6 +120,15 @@ LRESULT TDecoratedFrame::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETFOCUS:
             RestoreFocus();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another DPI: take the place the system suggests, keep the
+            // size the client needs.
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            FitToClient();
+            return 0;
+        }
         case WM_CLOSE:
             ::DestroyWindow(hwnd_);
             return 0;

@@ -9,7 +9,9 @@
 // DS_CONTROL | WS_CHILD). It has no tool bar, status bar or menu of its own.
 class TDecoratedFrame : public TWindow {
 public:
-    TDecoratedFrame(TWindow* parent, std::string caption, std::unique_ptr<TDialog> client,
+    TDecoratedFrame(TWindow* parent,
+                    std::string caption,
+                    std::unique_ptr<TDialog> client,
                     bool trackMenuSelection = false);
     ~TDecoratedFrame() override;
 

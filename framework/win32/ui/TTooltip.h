@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <string>
-#include <vector>
 
 #include "framework/win32/ui/TWindow.h"
 
@@ -14,17 +13,18 @@
 class TTooltip : public TWindow {
 public:
     TTooltip() = default;
-    ~TTooltip() override;
 
     // Makes the tooltip window, owned by `owner`, with TTS_ALWAYSTIP and any extra style.
     void Create(HWND owner, DWORD style = 0);
-    // A tool for `control` (a child of the owner) with a constant text.
+    // A tool for `control` (a child of the owner) with a constant text; the control's own child
+    // windows, such as a drop-down list's edit field, show the same text.
     void AddTool(HWND control, const char* text);
     void Activate(bool active) { Send(TTM_ACTIVATE, active); }
     // Passes one message of the loop to the tooltip; skipped while it has no window.
     void RelayEvent(const MSG& msg) const;
 
 private:
+    void AddOneTool(HWND window, const char* text);
+
     HWND owner_ = nullptr;
-    std::vector<HWND> tools_;
 };

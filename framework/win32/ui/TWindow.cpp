@@ -13,7 +13,8 @@ std::exception_ptr parkedException;
 TWindow::~TWindow() {
     if (hwnd_ && ::IsWindow(hwnd_)) {
         // The object goes first: the procedure must not reach it while the window goes.
-        ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+        if (::GetWindowLongPtrA(hwnd_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this))
+            ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
     }
 }
@@ -62,8 +63,15 @@ void TWindow::RegisterClassOnce(const char* className, HINSTANCE module, UINT cl
         ThrowLastError(std::string("Cannot register the window class ") + className);
 }
 
-void TWindow::CreateWindowObject(DWORD exStyle, const char* className, const std::string& title,
-                                 DWORD style, int x, int y, int width, int height, HWND parent,
+void TWindow::CreateWindowObject(DWORD exStyle,
+                                 const char* className,
+                                 const std::string& title,
+                                 DWORD style,
+                                 int x,
+                                 int y,
+                                 int width,
+                                 int height,
+                                 HWND parent,
                                  HINSTANCE module) {
     HWND hwnd = ::CreateWindowExA(exStyle, className, title.c_str(), style, x, y, width, height,
                                   parent, nullptr, module, this);

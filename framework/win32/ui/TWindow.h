@@ -41,8 +41,15 @@ protected:
     // Registers `className` once for this module with the one window procedure.
     static void RegisterClassOnce(const char* className, HINSTANCE module, UINT classStyle);
     // Creates the window; `this` reaches the procedure through CREATESTRUCT.
-    void CreateWindowObject(DWORD exStyle, const char* className, const std::string& title,
-                            DWORD style, int x, int y, int width, int height, HWND parent,
+    void CreateWindowObject(DWORD exStyle,
+                            const char* className,
+                            const std::string& title,
+                            DWORD style,
+                            int x,
+                            int y,
+                            int width,
+                            int height,
+                            HWND parent,
                             HINSTANCE module);
 
     // Handles one message of a window made by CreateWindowObject; the default is
