@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -29,11 +30,11 @@ History::History(TConfigFile& store, std::string section, SameText sameText)
 void History::Load() {
     items_.clear();
     const int32_t count = std::min(store_.ReadInteger(section_, "Count", 0), kMaxScannedValues);
-    char text[kHistoryTextSize];
+    std::vector<char> text(kHistoryTextSize);
     for (int32_t i = 0; i < count; ++i) {
-        if (store_.ReadString(section_, ValueName(static_cast<size_t>(i)), text, sizeof text, "") >
-            0)
-            items_.emplace_back(text);
+        if (store_.ReadString(section_, ValueName(static_cast<size_t>(i)), text.data(), text.size(),
+                              "") > 0)
+            items_.emplace_back(text.data());
     }
 }
 

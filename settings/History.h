@@ -8,8 +8,10 @@
 #include "settings/TConfigFile.h"
 
 inline constexpr size_t kMaxHistoryItems = 25;
-// Every text a history handles lives in a buffer of this many characters, NUL included.
-inline constexpr size_t kHistoryTextSize = 260;
+// The longest text a history loads, NUL included: as long as the longest path Windows takes, so
+// that a text the program ran with (a command-line text may be longer than the lists' 254
+// characters) comes back whole rather than vanishing at the next start.
+inline constexpr size_t kHistoryTextSize = 32768;
 // A history's section is this prefix and the history's name, e.g. "History Lists\Folder".
 inline constexpr const char* kHistorySectionPrefix = "History Lists\\";
 

@@ -53,8 +53,10 @@ TEST(History, LoadTakesValuesUpToCountInStoredOrder) {
         {"the smallest count", INT_MIN, {"a"}, {}},
         {"a damaged count of two billion ends", INT_MAX, {"a", "b"}, {"a", "b"}},
         {"duplicates stay", 3, {"x", "X", "x"}, {"x", "X", "x"}},
-        {"259 characters fit", 1, {string(259, 'z')}, {string(259, 'z')}},
-        {"260 do not", 2, {string(260, 'z'), "b"}, {"b"}},
+        // Regression: a text the program ran with must not vanish at the next start.
+        {"texts longer than the lists take come back whole", 1, {string(300, 'z')},
+         {string(300, 'z')}},
+        {"beyond the longest path they do not", 2, {string(kHistoryTextSize, 'z'), "b"}, {"b"}},
     };
     for (const Case& c : cases) {
         ScratchRegistry registry;
