@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/RunReport.h"
+#include "framework/FileIdentity.h"
 #include "framework/FileOperations.h"
 #include "framework/FileReplacement.h"
 #include "framework/TFile.h"
@@ -98,7 +99,8 @@ bool Replacer::ProcessFile(const TFileName& file) {
         RemoveStaleReplacements(cleanedFolder_.empty() ? "." : cleanedFolder_);
     }
     TFile in;
-    if (!in.OpenRead(path))
+    FileStamp scanned;
+    if (!in.OpenRead(path) || !in.GetStamp(scanned))
         return false;
     ReplacementSink sink(path, writeBuffer_.get());
     FileSource source(in);
@@ -110,7 +112,10 @@ bool Replacer::ProcessFile(const TFileName& file) {
         // The backup is whole before the file is touched.
         if (CreateBackups && !CopyFileReplacing(path, BackupName(file).FullPath()))
             return false;
-        if (!sink.Commit())
+        // A file that another program saved since it was opened is that program's: the new
+        // content, made from what was read (perhaps a mix of both versions), is dropped.
+        FileStamp now;
+        if (!GetFileStamp(path, now) || !(now == scanned) || !sink.Commit())
             return false;
         ReplacementsMade += static_cast<int64_t>(scan.replacements);
     }

@@ -12,3 +12,17 @@ struct FileIdentity {
 };
 
 [[nodiscard]] bool GetFileIdentity(const std::string& path, FileIdentity& identity);
+
+// One version of a file: which file it is, its length and its last-write time. Another program
+// that saves the file, in place or by putting a new file in its place, changes it.
+struct FileStamp {
+    FileIdentity identity;
+    uint64_t size = 0;
+    int64_t lastWrite = 0;  // in the platform's own units
+    bool operator==(const FileStamp& o) const {
+        return identity == o.identity && size == o.size && lastWrite == o.lastWrite;
+    }
+};
+
+// Of the file a link leads to.
+[[nodiscard]] bool GetFileStamp(const std::string& path, FileStamp& stamp);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/FileIdentity.h"
+
 // An open file. Every failure is a false (or negative) result; a write counts only once Close
 // has reported success, since some file systems only report a full disk there.
 class TFile {
@@ -15,7 +17,8 @@ public:
     TFile(const TFile&) = delete;
     TFile& operator=(const TFile&) = delete;
 
-    // For reading. Other programs may read it meanwhile, but not write it.
+    // For reading. Other programs may read it meanwhile, but not write it (Windows). Only a
+    // regular file opens: a FIFO or a device that has taken a file's name is refused.
     [[nodiscard]] bool OpenRead(const std::string& path);
     // An existing file for writing, emptied first. It keeps its identity, owner, permissions and
     // links: the file itself is rewritten, not replaced.
@@ -28,6 +31,9 @@ public:
     [[nodiscard]] long long Read(void* buffer, size_t size);
     [[nodiscard]] bool WriteAll(const void* data, size_t size);
     [[nodiscard]] bool Close();
+
+    // The version of the file that is open.
+    [[nodiscard]] bool GetStamp(FileStamp& stamp) const;
 
     bool IsOpen() const { return handle_ != kNone; }
 

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -51,6 +52,15 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+FileStamp StampOf(const struct stat& st) {
+    FileStamp stamp;
+    stamp.identity.device = static_cast<uint64_t>(st.st_dev);
+    stamp.identity.index = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    stamp.lastWrite = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
 }
 
 bool WriteAllFd(int fd, const void* data, size_t size) {

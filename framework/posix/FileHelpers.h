@@ -3,6 +3,10 @@
 #include <cstddef>
 #include <string>
 
+#include "framework/FileIdentity.h"
+
+struct stat;
+
 // Descriptor-level helpers that the POSIX file services share.
 
 // A new hidden file ".scrivox-XXXXXX.tmp" in `folder`, open for reading and writing and locked
@@ -15,6 +19,8 @@ std::string TemporaryFolder();
 
 // The folder part of a path: "a/b" -> "a", "/b" -> "/", "b" -> ".".
 std::string FolderOf(const std::string& path);
+
+FileStamp StampOf(const struct stat& st);
 
 // Writes everything, retrying short and interrupted writes.
 bool WriteAllFd(int fd, const void* data, size_t size);

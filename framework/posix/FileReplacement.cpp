@@ -14,6 +14,17 @@
 #include <cstring>
 #include <vector>
 
+namespace {
+
+// Allocates the first `length` bytes of the file without changing its length or content. A file
+// system that cannot allocate ahead is written without it.
+bool ReserveSpace(int fd, off_t length) {
+    if (length == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0)
+        return true;
+    return errno == EOPNOTSUPP || errno == ENOSYS;
+}
+
+}  // namespace
 
 struct TFileReplacement::Impl {
     std::string target;  // the file's real path, links resolved
@@ -47,6 +58,9 @@ bool TFileReplacement::Begin(const std::string& target) {
         std::free(real);
         if (::stat(s.target.c_str(), &s.original) != 0)
             return false;
+        // The new content is made beside the target, maybe in a folder no walk cleans: what a
+        // killed run left there goes now.
+        RemoveStaleReplacements(FolderOf(s.target));
     }
     if (!S_ISREG(s.original.st_mode))
         return false;
@@ -54,8 +68,10 @@ bool TFileReplacement::Begin(const std::string& target) {
     s.inPlace = s.original.st_nlink > 1;
     s.fd = CreateHiddenTemp(FolderOf(s.target), s.tempName);
     if (s.fd < 0) {
-        // A folder that takes no new file: the content waits in the temporary folder.
+        // A folder that takes no new file: the content waits in the temporary folder, which no
+        // walk cleans, so what a killed run left waiting there goes first.
         s.inPlace = true;
+        RemoveStaleReplacements(TemporaryFolder());
         s.fd = CreateHiddenTemp(TemporaryFolder(), s.tempName);
     }
     return s.fd >= 0;
@@ -81,11 +97,18 @@ bool TFileReplacement::Commit() {
     if (::fsync(s.fd) != 0)
         return false;
     if (s.inPlace) {
-        if (::lseek(s.fd, 0, SEEK_SET) != 0)
+        struct stat temp;
+        if (::fstat(s.fd, &temp) != 0 || ::lseek(s.fd, 0, SEEK_SET) != 0)
             return false;
-        int out = ::open(s.target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        int out = ::open(s.target.c_str(), O_WRONLY | O_CLOEXEC);
         if (out < 0)
             return false;
+        // The room for the new content is taken before a byte of the old is overwritten, so that
+        // a full disk fails the file while it is still whole; it is cut to length at the end.
+        if (!ReserveSpace(out, temp.st_size)) {
+            ::close(out);
+            return false;
+        }
         std::vector<char> buffer(256 * 1024);
         bool ok = true;
         for (;;) {
@@ -101,7 +124,7 @@ bool TFileReplacement::Commit() {
                 break;
             }
         }
-        ok = ok && ::fsync(out) == 0;
+        ok = ok && ::ftruncate(out, temp.st_size) == 0 && ::fsync(out) == 0;
         ok = (::close(out) == 0) && ok;
         if (!ok)
             return false;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -42,11 +43,17 @@ int OpenFd(const std::string& path, int flags) {
 }  // namespace
 
 bool TFile::OpenRead(const std::string& path) {
-    // O_NONBLOCK: a FIFO that slipped past the walk must not hang the run. Regular files read
-    // the same with it, so it stays set.
+    // O_NONBLOCK: a FIFO that took a file's name after the walk saw it must not hang the open,
+    // and neither it nor a device (a link to /dev/zero reads for ever) is read at all. Regular
+    // files read the same with it, so it stays set.
     int fd = OpenFd(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
     *this = TFile();
     handle_ = fd;
     return true;
@@ -90,6 +97,14 @@ long long TFile::Read(void* buffer, size_t size) {
 
 bool TFile::WriteAll(const void* data, size_t size) {
     return WriteAllFd(static_cast<int>(handle_), data, size);
+}
+
+bool TFile::GetStamp(FileStamp& stamp) const {
+    struct stat st;
+    if (!IsOpen() || ::fstat(static_cast<int>(handle_), &st) != 0)
+        return false;
+    stamp = StampOf(st);
+    return true;
 }
 
 bool TFile::Close() {

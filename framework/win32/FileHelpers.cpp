@@ -48,6 +48,16 @@ std::wstring FolderOf(const std::wstring& path) {
     return sep == std::wstring::npos ? std::wstring(L".") : path.substr(0, sep);
 }
 
+FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileStamp stamp;
+    stamp.identity.device = info.dwVolumeSerialNumber;
+    stamp.identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.lastWrite = static_cast<int64_t>((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                           info.ftLastWriteTime.dwLowDateTime);
+    return stamp;
+}
+
 bool WriteAllHandle(HANDLE h, const void* data, size_t size) {
     auto p = static_cast<const char*>(data);
     while (size > 0) {

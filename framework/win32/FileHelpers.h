@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "framework/FileIdentity.h"
+
 // Handle-level helpers that the Win32 file services share.
 
 // Temporary files of replacements and copies are named "~scrivox-XXXXXXXXXXXX.tmp".
@@ -22,6 +24,8 @@ std::wstring TemporaryFolder();
 
 // The folder part of a path: "a\\b" -> "a", "b" -> ".".
 std::wstring FolderOf(const std::wstring& path);
+
+FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info);
 
 // Writes everything, in pieces the API takes.
 bool WriteAllHandle(HANDLE h, const void* data, size_t size);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/win32/FileHelpers.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
@@ -15,5 +16,16 @@ bool GetFileIdentity(const std::string& path, FileIdentity& identity) {
         return false;
     identity.device = info.dwVolumeSerialNumber;
     identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool GetFileStamp(const std::string& path, FileStamp& stamp) {
+    UniqueFile h(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h || !::GetFileInformationByHandle(h.Get(), &info))
+        return false;
+    stamp = StampOf(info);
     return true;
 }

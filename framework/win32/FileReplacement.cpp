@@ -43,7 +43,10 @@ bool TFileReplacement::Begin(const std::string& target) {
     s.inPlace = info.nNumberOfLinks > 1;
     s.temp = UniqueFile(CreateHiddenTemp(FolderOf(s.target), s.tempName));
     if (!s.temp) {
-        s.inPlace = true;  // a folder that takes no new file
+        // A folder that takes no new file: the content waits in the temporary folder, which no
+        // walk cleans, so what a killed run left waiting there goes first.
+        s.inPlace = true;
+        RemoveStaleReplacements(Narrow(TemporaryFolder().c_str()));
         s.temp = UniqueFile(CreateHiddenTemp(TemporaryFolder(), s.tempName));
     }
     return static_cast<bool>(s.temp);
@@ -61,10 +64,24 @@ bool TFileReplacement::Commit() {
         LARGE_INTEGER zero{};
         if (!::SetFilePointerEx(s.temp.Get(), zero, nullptr, FILE_BEGIN))
             return false;
-        UniqueFile out(::CreateFileW(s.target.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+        UniqueFile out(::CreateFileW(s.target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!out)
+        LARGE_INTEGER newSize, oldSize;
+        if (!out || !::GetFileSizeEx(s.temp.Get(), &newSize) ||
+            !::GetFileSizeEx(out.Get(), &oldSize))
             return false;
+        // The room for the new content is taken before a byte of the old is overwritten, so that
+        // a full disk fails the file while it is still whole; it is cut to length at the end. A
+        // file system that cannot allocate ahead is written without it.
+        if (newSize.QuadPart > oldSize.QuadPart) {
+            FILE_ALLOCATION_INFO room;
+            room.AllocationSize = newSize;
+            if (!::SetFileInformationByHandle(out.Get(), FileAllocationInfo, &room, sizeof room)) {
+                DWORD error = ::GetLastError();
+                if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
+                    return false;
+            }
+        }
         std::vector<char> buffer(256 * 1024);
         for (;;) {
             DWORD got = 0;
@@ -76,7 +93,9 @@ bool TFileReplacement::Commit() {
             if (!WriteAllHandle(out.Get(), buffer.data(), got))
                 return false;
         }
-        if (!::FlushFileBuffers(out.Get()) || !::CloseHandle(out.Release()))
+        if (!::SetFilePointerEx(out.Get(), newSize, nullptr, FILE_BEGIN) ||
+            !::SetEndOfFile(out.Get()) || !::FlushFileBuffers(out.Get()) ||
+            !::CloseHandle(out.Release()))
             return false;
         method_ = Method::InPlace;
         return true;

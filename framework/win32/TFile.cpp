@@ -97,6 +97,14 @@ bool TFile::WriteAll(const void* data, size_t size) {
     return WriteAllHandle(AsHandle(handle_), data, size);
 }
 
+bool TFile::GetStamp(FileStamp& stamp) const {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!IsOpen() || !::GetFileInformationByHandle(AsHandle(handle_), &info))
+        return false;
+    stamp = StampOf(info);
+    return true;
+}
+
 bool TFile::Close() {
     if (!IsOpen())
         return false;
