@@ -358,3 +358,19 @@ TEST(FindRun, FileReplacedDuringItsSearchIsHandledOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FindRun, NamesOfAnyScriptAreFoundReplacedAndBackedUp) {
+    TempDir dir;
+    const std::string folder = "\xC3\x9Cn\xC3\xAF-\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";  // Ünï-文件夹
+    const std::string name = "na\xC3\xAFve-\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB.txt";
+    dir.Write(folder + "/" + name, "Tok");
+    RunCounts got = RunJob(Job(dir.Path(), "*.txt", true, true, true), nullptr);
+    EXPECT_EQ(got.filesProcessed, 1);
+    EXPECT_EQ(got.replacementsMade, 1);
+    EXPECT_EQ(dir.Read(folder + "/" + name), "<tok>");
+    EXPECT_EQ(dir.Read(folder + "/Backup of " + name), "Tok");
+}
+
+}  // namespace

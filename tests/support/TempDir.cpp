@@ -14,6 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The tests' texts are UTF-8, as the program's are (its code page under its manifest).
+fs::path U8(const std::string& s) {
+    return fs::u8path(s);
+}
+
 std::string Native(std::string s) {
     for (char& c : s)
         if (c == '/')
@@ -33,7 +38,7 @@ TempDir::TempDir() {
         fs::path p = base / name.str();
         std::error_code ec;
         if (fs::create_directory(p, ec)) {
-            path_ = Native(p.string());
+            path_ = Native(p.u8string());
             return;
         }
     }
@@ -43,13 +48,13 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests take permissions away; give them back so that everything can go.
-    for (auto it = fs::recursive_directory_iterator(path_, ec);
+    for (auto it = fs::recursive_directory_iterator(U8(path_), ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         std::error_code ignored;
         if (!it->is_symlink(ignored))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
-    fs::remove_all(path_, ec);
+    fs::remove_all(U8(path_), ec);
 }
 
 std::string TempDir::Join(const std::string& relative) const {
@@ -57,9 +62,8 @@ std::string TempDir::Join(const std::string& relative) const {
 }
 
 void TempDir::Write(const std::string& relative, const std::string& content) const {
-    fs::path p(Join(relative));
-    fs::create_directories(p.parent_path());
-    WriteWholeFile(p.string(), content);
+    fs::create_directories(U8(Join(relative)).parent_path());
+    WriteWholeFile(Join(relative), content);
 }
 
 std::string TempDir::Read(const std::string& relative) const {
@@ -68,15 +72,15 @@ std::string TempDir::Read(const std::string& relative) const {
 
 bool TempDir::Exists(const std::string& relative) const {
     std::error_code ec;
-    return fs::exists(fs::path(Join(relative)), ec);
+    return fs::exists(U8(Join(relative)), ec);
 }
 
 void TempDir::MakeFolder(const std::string& relative) const {
-    fs::create_directories(fs::path(Join(relative)));
+    fs::create_directories(U8(Join(relative)));
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(U8(path), std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     std::ostringstream out;
@@ -85,7 +89,7 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(U8(path), std::ios::binary | std::ios::trunc);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
