@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Builds find_bench, makes the benchmark tree (once), runs the benchmark and writes
-# bench/RESULTS.md. Extra arguments go to find_bench (e.g. --repeat 9); with another --token,
-# also give --expect N, or --expect -1 to accept any non-zero count.
+# Builds find_bench, makes the benchmark tree (once), runs the benchmark and puts its table in
+# bench/RESULTS.md, between the find_bench markers there (bench/compare.sh writes the rest of
+# that file). Extra arguments go to find_bench (e.g. --repeat 9); with another --token, also give
+# --expect N, or --expect -1 to accept any non-zero count. With --section FILE first, the table
+# goes to FILE alone and RESULTS.md is left as it is (bench/compare.sh does that).
 # Delete build/bench-tree to regenerate the tree after changing gen_tree.py.
 set -euo pipefail
 
+section=""
+if [ "${1:-}" = --section ]; then
+    section=$(realpath -m "$2")
+    shift 2
+fi
 cd "$(dirname "$0")/.."
 tree=build/bench-tree
 
@@ -28,15 +35,20 @@ PY
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+block=$(mktemp)
+trap 'rm -f "$out" "$block"' EXIT
 build/native/bin/find_bench "$tree" --expect "$expect" "$@" | tee "$out"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # The largest spread, (max - min) / median, over the scenarios.
-spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > m) m = $7 + 0 } END { print m }' "$out")
+spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > m) m = $7 + 0 } END { print m + 0 }' "$out")
 
 {
-    echo "# Find benchmark results"
+    echo "<!-- find_bench:begin -->"
+    echo "## Engine-level Find benchmark (find_bench)"
+    echo
+    echo "The engine called in-process (\`bench/find_bench.cpp\`), against a plain read in the"
+    echo "scanner's block size."
     echo
     echo "- Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
     echo "- Kernel: $(uname -sr)"
@@ -57,5 +69,23 @@ spread=$(awk -F'|' '/^\| (walk|read|find)/ { gsub(/[ %]/, "", $7); if ($7 + 0 > 
     echo "${load_before} before and ${load_after} after the run. Other work on the machine shows up"
     echo "as spread and only ever adds time, so on a busy machine the minimum is the better guide to"
     echo "the engine's own cost; rerun on an idle machine for firm numbers."
-} >bench/RESULTS.md
-echo "wrote bench/RESULTS.md"
+    echo "<!-- find_bench:end -->"
+} >"$block"
+
+if [ -n "$section" ]; then
+    cp "$block" "$section"
+    exit 0
+fi
+# The table replaces the one between the markers, or is added at the end.
+python3 - bench/RESULTS.md "$block" <<'PY'
+import os, sys
+path, block = sys.argv[1], open(sys.argv[2]).read()
+text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
+begin, end = "<!-- find_bench:begin -->", "<!-- find_bench:end -->\n"
+if begin in text and end in text:
+    text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
+else:
+    text = text.rstrip("\n") + "\n\n" + block
+open(path, "w").write(text)
+PY
+echo "updated bench/RESULTS.md"

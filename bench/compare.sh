@@ -1,0 +1,465 @@
+#!/usr/bin/env bash
+# Times the scrivox program against common find-and-replace tools on the seeded benchmark tree
+# and writes bench/RESULTS.md. One command, on a Debian machine with nothing set up:
+#
+#   bench/compare.sh [--runs N] [--no-huge] [--no-find-bench]
+#
+# It installs what it lacks with apt-get, builds the native preset, makes build/bench-tree with
+# bench/gen_tree.py's defaults when it is missing, and works in build/bench-compare, which it
+# removes when it is done (a failed check leaves it for a look). Every timed run gets a fresh copy
+# of the tree, made, synced and read once beforehand, so that only the tool is timed and the page
+# cache is warm. Tools take turns within each round, so that load from elsewhere hits all alike.
+# Every tool's resulting tree must be byte-identical to Scrivox's, or the script fails.
+#
+#   --runs N          timed runs per tool and scenario (default 5; the median needs at least 5)
+#   --no-huge         skip the peak-memory run on a 5 GiB sparse file
+#   --no-find-bench   skip the engine-level table of bench/run.sh
+set -euo pipefail
+export LC_ALL=C  # byte semantics for sed, find and sort, and a '.' in $EPOCHREALTIME
+
+cd "$(dirname "$0")/.."
+root=$PWD
+
+runs=5
+huge=1
+findbench=1
+while [ $# -gt 0 ]; do
+    case $1 in
+        --runs) runs=${2:-}; shift 2 ;;
+        --no-huge) huge=0; shift ;;
+        --no-find-bench) findbench=0; shift ;;
+        *) echo "usage: bench/compare.sh [--runs N] [--no-huge] [--no-find-bench]" >&2; exit 2 ;;
+    esac
+done
+if ! [[ $runs =~ ^[0-9]+$ ]] || [ "$runs" -lt 1 ]; then
+    echo "--runs needs a positive number" >&2
+    exit 2
+fi
+
+# --- What the comparison needs -----------------------------------------------------------------
+packages=()
+need() { command -v "$1" >/dev/null 2>&1 || packages+=("$2"); }
+need sd sd
+need rpl rpl
+need perl perl
+need sed sed
+need python3 python3
+need cc gcc
+need c++ g++
+need cmake cmake
+need make make
+need eatmydata eatmydata  # for the diagnostic row that shows what the flushes cost
+[ -x /usr/bin/time ] || packages+=(time)
+# The native preset configures the tests too, and they need GoogleTest.
+dpkg -s libgtest-dev libgmock-dev >/dev/null 2>&1 || packages+=(libgtest-dev libgmock-dev)
+if [ ${#packages[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" = 0 ] || sudo=sudo
+    echo "Installing: ${packages[*]}"
+    $sudo apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${packages[@]}" >/dev/null
+fi
+
+mkdir -p build
+echo "Building the native preset (scrivox, find_bench)..."
+{ cmake --preset native && cmake --build --preset native -j2 --target scrivox find_bench; } \
+    >build/compare-build.log 2>&1 || { cat build/compare-build.log; exit 1; }
+scrivox=$root/build/native/bin/scrivox
+
+tree=$root/build/bench-tree
+if [ ! -f "$tree/manifest.json" ]; then
+    python3 bench/gen_tree.py --out "$tree"
+fi
+
+# --- Work area ---------------------------------------------------------------------------------
+area=$root/build/bench-compare
+rm -rf "$area"
+mkdir -p "$area"
+work=$area/work       # the fresh copy a timed run works on
+ref=$area/ref         # Scrivox's result, which every other tool's must equal
+cfg=$area/config      # XDG_CONFIG_HOME of the timed scrivox runs
+list=$area/files.list # the files Scrivox processes, NUL-separated, relative to the tree
+times=$area/times.tsv
+tools=$area/tools.tsv
+extra=$area/extra.tsv
+meta=$area/meta.tsv
+: >"$times"
+: >"$tools"
+: >"$extra"
+: >"$meta"
+finished=0
+cleanup() {
+    rm -rf "$area/huge"  # 5 GiB: never left behind
+    if [ "$finished" = 1 ]; then
+        rm -rf "$area"
+    elif [ -d "$area" ]; then
+        echo "left build/bench-compare for a look; delete it when done" >&2
+    fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+put() { printf '%s\t%s\n' "$1" "$2" >>"$meta"; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+q() { printf "'%s'" "${1//\'/\'\\\'\'}"; }  # one shell word, single-quoted
+
+put load_start "$(load)"
+
+# --- Texts and the file set --------------------------------------------------------------------
+filter='*.c;*.h;*.cpp;*.txt'
+token=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["token"])' \
+    "$tree/manifest.json")
+absent=scrivox_absent
+repl=renamed_token
+# Identifiers need no quoting in any tool's syntax, and begin and end with a word byte, which
+# GNU sed's \< and \> need to mean "no word byte before or after".
+for text in "$token" "$absent" "$repl"; do
+    [[ $text =~ ^[A-Za-z0-9_]+$ ]] || fail "\"$text\" is not an identifier"
+done
+
+# What Scrivox must report, from what gen_tree.py planted: each variant stands between
+# a line start (or the non-word end of the variant before it) and a non-word byte.
+read -r expect_cs expect_ww < <(python3 - "$tree/manifest.json" <<'PY'
+import json, re, sys
+m = json.load(open(sys.argv[1]))
+def count(flags, whole):
+    pattern = re.escape(m["token"])
+    if whole:
+        pattern = r"(?<![A-Za-z0-9_])" + pattern + r"(?![A-Za-z0-9_])"
+    r = re.compile(pattern, flags | re.ASCII)
+    return sum(n * len(r.findall(" " + m["variants"][v] + " "))
+               for v, n in m["planted"]["counted"].items())
+print(count(0, False), count(re.IGNORECASE, True))
+PY
+)
+
+# The files Scrivox processes: regular, not hidden, writable by their owner, the name matching
+# one of the filter's patterns without regard to ASCII case.
+IFS=';' read -ra patterns <<<"$filter"
+names=()
+for p in "${patterns[@]}"; do
+    [ ${#names[@]} -eq 0 ] || names+=(-o)
+    names+=(-iname "$p")
+done
+(cd "$tree" && find . -type f ! -name '.*' -perm -u=w \( "${names[@]}" \) -print0) >"$list"
+nfiles=$(tr -cd '\0' <"$list" | wc -c)
+bytes=$(cd "$tree" && xargs -0 stat -c %s <"$list" | awk '{ s += $1 } END { print s }')
+put files "$nfiles"
+put bytes "$bytes"
+put filter "$filter"
+put token "$token"
+put absent "$absent"
+put repl "$repl"
+put runs "$runs"
+put expect_cs "$expect_cs"
+put expect_ww "$expect_ww"
+put tree_summary "$(python3 - "$tree/manifest.json" <<'PY'
+import json, sys
+m = json.load(open(sys.argv[1]))
+print(f"seed {m['seed']}, {m['files']} files in {m['folders']} folders, {m['bytes'] / 1e6:.1f} MB")
+PY
+)"
+
+cc -O2 -Wall -o "$area/touch_loop" bench/touch_loop.c
+
+# --- Machine -----------------------------------------------------------------------------------
+put cpus "$(nproc)"
+put cpu_model "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+put kernel "$(uname -sr)"
+fs=$(findmnt -no FSTYPE,SOURCE,OPTIONS -T "$area" 2>/dev/null || df -T "$area" | awk 'NR == 2 { print $2 }')
+# Without a journal, ext4 fsyncs differently and avoids reusing inodes freed moments ago.
+if [[ $fs == ext4* ]] && [ -d /proc/fs/jbd2 ]; then
+    device=$(basename "$(echo "$fs" | awk '{ print $2 }')")
+    ls /proc/fs/jbd2 | grep -q "^$device-" || fs="$fs (no journal)"
+fi
+put fs "$fs"
+put date "$(date -u '+%Y-%m-%d %H:%M UTC')"
+put source "$(git describe --always --dirty 2>/dev/null || echo unknown)"
+put build "$(grep -m1 '^CMAKE_BUILD_TYPE' build/native/CMakeCache.txt | cut -d= -f2), $(c++ --version | head -1)"
+put v_sd "$(sd --version | head -1)"
+put v_rpl "$(rpl --version | head -1)"
+put v_perl "perl $(perl -e 'printf "%vd", $^V')"
+put v_sed "$(sed --version | head -1)"
+put v_cc "$(cc --version | head -1)"
+
+# --- One timed run -----------------------------------------------------------------------------
+fresh_copy() {
+    rm -rf "$work"
+    cp -a "$tree" "$work"
+    sync  # the copy's writeback, and the last removal's, must not land inside the timed run
+    find "$work" -type f -print0 | xargs -0 cat >/dev/null  # warm: every byte read once
+}
+
+write_options() {  # CASE-SENSITIVE WHOLE-WORDS ACTION
+    mkdir -p "$cfg/scrivox"
+    printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Harrowfen\Scrivox\Options]' \
+        '"Subfolders"="yes"' "\"CaseSensitive\"=\"$1\"" "\"WholeWords\"=\"$2\"" \
+        '"CreateBackups"="no"' "\"Action\"=dword:0000000$3" >"$cfg/scrivox/user.reg"
+}
+
+# run_timed SCENARIO TOOL COMMAND: COMMAND, a shell string, runs in a fresh copy; only it is timed.
+# Its start and end go to $times; $t0 and $t1 keep them for the checks.
+run_timed() {
+    local scenario=$1 tool=$2 command=$3
+    fresh_copy
+    t0=$EPOCHREALTIME
+    if ! (cd "$work" && eval "$command") >"$area/out" 2>&1; then
+        cat "$area/out" >&2
+        fail "$tool exited with an error in \"$scenario\": $command"
+    fi
+    t1=$EPOCHREALTIME
+    printf '%s\t%s\t%s\t%s\n' "$scenario" "$tool" "$t0" "$t1" >>"$times"
+}
+
+# Scrivox's report must name every file of the list and the replacements the tree holds.
+check_report() {  # SCENARIO FILES REPLACEMENTS (-1: not reported)
+    python3 - "$area/out" "$2" "$3" "$1" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+def number(noun):
+    m = re.search(r"^(No|\d+) " + noun, text, re.M)
+    return None if not m else 0 if m.group(1) == "No" else int(m.group(1))
+files, made = number("files? processed"), number("replacements? made")
+want_files, want_made = int(sys.argv[2]), int(sys.argv[3])
+if files != want_files or (want_made >= 0 and made != want_made):
+    sys.exit(f"FAIL: scrivox in \"{sys.argv[4]}\" reported {files} files and {made} replacements; "
+             f"the tree holds {want_files} files of the filter and {want_made} replacements.\n"
+             f"Its output:\n{text}")
+PY
+}
+
+check_same() {  # SCENARIO TOOL EXPECTED-TREE
+    if ! diff -r -q "$work" "$3" >"$area/diff" 2>&1; then
+        echo "First differences (work = $2's result, other = Scrivox's):" >&2
+        head -20 "$area/diff" >&2
+        fail "the tree $2 left in \"$1\" is not byte-identical to Scrivox's"
+    fi
+}
+
+# Files whose last-write time the run changed (cp -a kept the tree's), i.e. that it rewrote.
+files_written() {
+    python3 - "$tree" "$work" <<'PY'
+import os, sys
+tree, work = sys.argv[1:3]
+n = 0
+for folder, _, files in os.walk(work):
+    for f in files:
+        p = os.path.join(folder, f)
+        if os.stat(p).st_mtime_ns != os.stat(os.path.join(tree, os.path.relpath(p, work))).st_mtime_ns:
+            n += 1
+print(n)
+PY
+}
+
+# --- Scenarios ---------------------------------------------------------------------------------
+# Each scenario lists its tools (Scrivox first, so that its result is there to compare with);
+# then every round runs each tool once.
+# A tool named scrivox-... is a diagnostic variant of Scrivox's run: shown, never a peer.
+tool_names=()
+tool_cmds=()
+add_tool() {  # SCENARIO TOOL COMMAND NOTE
+    tool_names+=("$2")
+    tool_cmds+=("$3")
+    local shown=${3//"$(q "$list")"/LIST}
+    shown=${shown//"$(q "$area/touch_loop")"/bench/touch_loop}
+    shown=${shown//"$(q "$cfg")"/CONFIG}
+    shown=${shown//"$(q "$scrivox")"/build/native/bin/scrivox}
+    shown=${shown//"$(q "$area/empty")"/EMPTY}
+    printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$shown" "$4" >>"$tools"
+}
+
+# run_replace SCENARIO CASE WHOLE FIND EXPECTED: Scrivox's Find, then the peers in tool_names.
+run_replace() {
+    local scenario=$1 case=$2 whole=$3 find=$4 expected=$5 r i tool
+    put "load_${scenario}_before" "$(load)"
+    echo "Scenario $scenario: ${#tool_names[@]} tools x $runs runs"
+    for ((r = 1; r <= runs; r++)); do
+        for i in "${!tool_names[@]}"; do
+            tool=${tool_names[$i]}
+            [[ $tool != scrivox* ]] || write_options "$case" "$whole" 1
+            run_timed "$scenario" "$tool" "${tool_cmds[$i]}"
+            if [[ $tool == scrivox* ]]; then
+                check_report "$scenario" "$nfiles" "$expected" || exit 1
+            fi
+            if [ "$r" = 1 ]; then
+                printf '%s\t%s\t%s\n' "$scenario" "$tool" "$(files_written)" >>"$extra"
+            fi
+            if [ "$tool" = scrivox ] && [ "$expected" != 0 ] && [ ! -d "$ref" ]; then
+                mv "$work" "$ref"
+            else
+                check_same "$scenario" "$tool" "$([ "$expected" = 0 ] && echo "$tree" || echo "$ref")"
+            fi
+        done
+    done
+    rm -rf "$ref" "$work"
+    put "load_${scenario}_after" "$(load)"
+}
+
+scrivox_cmd() {  # FIND [FOLDER [WRAPPER]]
+    echo "XDG_CONFIG_HOME=$(q "$cfg") ${3:+$3 }$(q "$scrivox") -r+ ${2:-.} $(q "$filter") $(q "$1") $(q "$repl")"
+}
+# The same run with every fsync and sync made a no-op: what the engine costs without the flushes.
+nosync_note="diagnostic, not a peer: the same run under eatmydata, which makes fsync a no-op"
+sed_literal() { printf '%s' "$1" | sed 's/[][\/.*^$]/\\&/g'; }  # a literal in a BRE
+sed_replacement() { printf '%s' "$1" | sed 's/[\/&]/\\&/g'; }
+
+# 1. The read bound: the same files, read whole, nothing else.
+tool_names=()
+tool_cmds=()
+add_tool read cat "xargs -0 cat <$(q "$list") >/dev/null" "the listed files, read once to /dev/null"
+put load_read_before "$(load)"
+echo "Scenario read: 1 tool x $runs runs"
+for ((r = 1; r <= runs; r++)); do
+    run_timed read cat "${tool_cmds[0]}"
+done
+put load_read_after "$(load)"
+
+# 2 and 3. Case-sensitive replace, and a text that occurs nowhere; the same tools for both.
+for scenario in cs none; do
+    find=$token
+    expected=$expect_cs
+    if [ $scenario = none ]; then
+        find=$absent
+        expected=0
+    fi
+    tool_names=()
+    tool_cmds=()
+    add_tool $scenario scrivox "$(scrivox_cmd "$find")" "CaseSensitive yes, WholeWords no"
+    [ $scenario = none ] ||
+        add_tool $scenario scrivox-nosync "$(scrivox_cmd "$find" . eatmydata)" "$nosync_note"
+    add_tool $scenario sd "xargs -0 sd -s $(q "$find") $(q "$repl") <$(q "$list")" \
+        "string mode; runs a thread per core"
+    add_tool $scenario sed "xargs -0 sed -i -e $(q "s/$(sed_literal "$find")/$(sed_replacement "$repl")/g") <$(q "$list")" \
+        "LC_ALL=C"
+    add_tool $scenario perl "xargs -0 perl -pi -e $(q "s/\\Q$find\\E/$repl/g") <$(q "$list")" ""
+    add_tool $scenario rpl "xargs -0 rpl -q -F --encoding latin-1 $(q "$find") $(q "$repl") <$(q "$list")" \
+        "-F literal, case-sensitive by default; latin-1 passes every byte through unchanged"
+    run_replace $scenario yes no "$find" "$expected"
+done
+
+# 4. Case-insensitive whole-word replace; ASCII word bytes and ASCII case folding only.
+ww_before='(?<![A-Za-z0-9_])'
+ww_after='(?![A-Za-z0-9_])'
+tool_names=()
+tool_cmds=()
+add_tool ww scrivox "$(scrivox_cmd "$token")" "CaseSensitive no, WholeWords yes"
+add_tool ww scrivox-nosync "$(scrivox_cmd "$token" . eatmydata)" "$nosync_note"
+add_tool ww sd "xargs -0 sd $(q "(?i-u)\\b$token\\b") $(q "$repl") <$(q "$list")" \
+    "regex mode; (?-u) makes \\b and case folding ASCII-only"
+add_tool ww sed "xargs -0 sed -i -E -e $(q "s/\\<$(sed_literal "$token")\\>/$(sed_replacement "$repl")/gI") <$(q "$list")" \
+    "GNU \\< \\> and I; exact here because the token begins and ends with a word byte and LC_ALL=C"
+add_tool ww perl "xargs -0 perl -pi -e $(q "s/$ww_before\\Q$token\\E$ww_after/$repl/aaig") <$(q "$list")" \
+    "/aa keeps case folding ASCII-only"
+# rpl takes 90 to 110 s a run here, a third of the whole script: see its note.
+add_tool ww rpl "xargs -0 rpl -q -i --encoding latin-1 $(q "$ww_before$token$ww_after") $(q "$repl") <$(q "$list")" \
+    "Python re with latin-1, where no non-ASCII byte folds to an ASCII letter. Slow because it rescans the text it carries over from one 8 KiB block to the next until the next match, and a case-insensitive pattern gets no fast literal search"
+run_replace ww no yes "$token" "$expect_ww"
+
+# 5. Touch: Scrivox's walk and stat and utimensat against utimensat alone over the same list.
+tool_names=()
+tool_cmds=()
+add_tool touch scrivox "$(scrivox_cmd unused)" "Action 2 (Touch): every matching file's last-write time set to now"
+add_tool touch loop "$(q "$area/touch_loop") $(q "$list")" \
+    "bench/touch_loop.c: one utimensat per listed file, no walk, no stat"
+add_tool touch scrivox-nosync "$(scrivox_cmd unused . eatmydata)" "$nosync_note"
+mkdir -p "$area/empty"
+add_tool touch scrivox-empty "$(scrivox_cmd unused "$(q "$area/empty")")" \
+    "diagnostic: Touch over an empty folder, i.e. start-up and the store's reads and writes alone"
+put load_touch_before "$(load)"
+echo "Scenario touch: ${#tool_names[@]} tools x $runs runs"
+for ((r = 1; r <= runs; r++)); do
+    for i in "${!tool_names[@]}"; do
+        tool=${tool_names[$i]}
+        [[ $tool != scrivox* ]] || write_options yes no 2
+        run_timed touch "$tool" "${tool_cmds[$i]}"
+        if [ "$tool" = scrivox-empty ]; then
+            check_report touch 0 -1 || exit 1
+            [ "$r" != 1 ] || printf '%s\t%s\t%s\n' touch "$tool" 0 >>"$extra"
+            continue
+        fi
+        [[ $tool != scrivox* ]] || check_report touch "$nfiles" -1 || exit 1
+        # Exactly the listed files changed, each to a time within the run; nothing else moved.
+        python3 - "$tree" "$work" "$list" "$t0" "$t1" "$tool" <<'PY' || exit 1
+import os, sys
+tree, work, listed, t0, t1, tool = sys.argv[1:7]
+want = {n.decode()[2:] for n in open(listed, "rb").read().split(b"\0") if n}
+changed, late = set(), []
+for folder, _, files in os.walk(work):
+    for f in files:
+        p = os.path.join(folder, f)
+        rel = os.path.relpath(p, work)
+        m = os.stat(p).st_mtime
+        if m != os.stat(os.path.join(tree, rel)).st_mtime:
+            changed.add(rel)
+            if not float(t0) - 2 <= m <= float(t1) + 2:
+                late.append(rel)
+if changed != want or late:
+    sys.exit(f"FAIL: {tool} in \"touch\" changed {len(changed)} files, {len(want)} are listed; "
+             f"{len(changed - want)} not listed, {len(want - changed)} missed, "
+             f"{len(late)} set outside the run")
+PY
+        [ "$r" != 1 ] || printf '%s\t%s\t%s\n' touch "$tool" "$nfiles" >>"$extra"
+    done
+done
+rm -rf "$work"
+put load_touch_after "$(load)"
+
+# 6. Peak memory of a Find over one 5 GiB sparse file with its matches near the end.
+if [ "$huge" = 1 ]; then
+    echo "Scenario huge: scrivox on a 5 GiB sparse file"
+    hdir=$area/huge
+    big=$hdir/big.dat
+    size=$((5 * 1024 * 1024 * 1024))
+    mkdir -p "$hdir"
+    avail_kb=$(df -Pk "$hdir" | awk 'NR == 2 { print $4 }')
+    if [ "$avail_kb" -lt $((7 * 1024 * 1024)) ]; then
+        put mem_note "skipped: under 7 GiB free beside the tree (the new content is written whole)"
+    elif ! truncate -s "$size" "$big" 2>/dev/null; then
+        put mem_note "skipped: the file system cannot hold a 5 GiB file"
+    elif [ $(($(stat -c %b "$big") * 512)) -gt $((1024 * 1024)) ]; then
+        put mem_note "skipped: the file system does not make sparse files"
+    else
+        # 4 KiB of text at 5 GiB - 4 KiB, holding the token three times.
+        python3 - "$big" "$token" "$size" <<'PY'
+import sys
+path, token, size = sys.argv[1], sys.argv[2], int(sys.argv[3])
+block = (f"tail {token} one\n" + "x" * 1000 + f"\n{token}(two); {token}.three\n").encode()
+block += b"-" * (4096 - len(block) - 1) + b"\n"
+with open(path, "r+b") as f:
+    f.seek(size - 4096)
+    f.write(block)
+PY
+        write_options yes no 1
+        t0=$EPOCHREALTIME
+        (export XDG_CONFIG_HOME=$cfg; /usr/bin/time -v -o "$area/mem.txt" \
+            "$scrivox" -r- "$hdir" big.dat "$token" "$repl") >"$area/out" 2>&1 ||
+            { cat "$area/out" "$area/mem.txt" >&2; fail "scrivox failed on the 5 GiB file"; }
+        t1=$EPOCHREALTIME
+        check_report huge 1 3 || exit 1
+        [ "$(stat -c %s "$big")" = "$size" ] || fail "the 5 GiB file changed length"
+        [ "$(tail -c 4096 "$big" | grep -o "$repl" | wc -l)" = 3 ] ||
+            fail "the 5 GiB file's tail lacks the replacements"
+        put mem_rss_kb "$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$area/mem.txt")"
+        put mem_seconds "$(python3 -c "print(f'{$t1 - $t0:.1f}')")"
+        put mem_note "Find, case-sensitive, 3 matches in the last 4 KiB; the file is deleted afterwards"
+    fi
+    rm -rf "$hdir"
+else
+    put mem_note "skipped (--no-huge)"
+fi
+
+# The engine-level table, from bench/run.sh.
+if [ "$findbench" = 1 ]; then
+    echo "Engine-level benchmark (bench/run.sh)"
+    bench/run.sh --section "$area/find_bench.md" --repeat "$runs" >"$area/find_bench.log" 2>&1 ||
+        { cat "$area/find_bench.log" >&2; fail "bench/run.sh failed"; }
+fi
+
+put load_end "$(load)"
+python3 bench/compare_report.py "$area" bench/RESULTS.md
+finished=1
+echo "wrote bench/RESULTS.md"
