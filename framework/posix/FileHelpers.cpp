@@ -77,3 +77,16 @@ bool WriteAllFd(int fd, const void* data, size_t size) {
     }
     return true;
 }
+
+bool CopyFdContent(int from, int to) {
+    std::vector<char> buffer(256 * 1024);
+    for (;;) {
+        ssize_t n = ::read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        if (!WriteAllFd(to, buffer.data(), static_cast<size_t>(n)))
+            return false;
+    }
+}

@@ -24,3 +24,6 @@ FileStamp StampOf(const struct stat& st);
 
 // Writes everything, retrying short and interrupted writes.
 bool WriteAllFd(int fd, const void* data, size_t size);
+
+// Copies from `from`'s current offset to its end into `to`, retrying interrupted reads.
+bool CopyFdContent(int from, int to);

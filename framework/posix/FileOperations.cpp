@@ -4,39 +4,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <memory>
-
-#include "framework/TFile.h"
 #include "framework/posix/FileHelpers.h"
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
-    TFile in;
-    if (!in.OpenRead(from))
+    // O_NONBLOCK: opening a FIFO must not hang; the status read from the open file refuses it.
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0)
         return false;
     struct stat st;
-    if (::stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
         return false;
+    }
     // The copy is made under a hidden name beside its place and renamed there when whole, so
     // a copy of that name is never seen half made, and a link of that name is replaced, never
     // written through.
     std::string tempName;
     int fd = CreateHiddenTemp(FolderOf(to), tempName);
-    if (fd < 0)
+    if (fd < 0) {
+        ::close(in);
         return false;
-    bool ok = true;
-    constexpr size_t kBlock = 256 * 1024;
-    std::unique_ptr<char[]> buffer(new char[kBlock]);
-    for (;;) {
-        long long n = in.Read(buffer.get(), kBlock);
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        if (!WriteAllFd(fd, buffer.get(), static_cast<size_t>(n))) {
-            ok = false;
-            break;
-        }
     }
+    bool ok = CopyFdContent(in, fd);
+    ::close(in);
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0 && ::futimens(fd, times) == 0 &&
          ::fsync(fd) == 0;

@@ -109,21 +109,7 @@ bool TFileReplacement::Commit() {
             ::close(out);
             return false;
         }
-        std::vector<char> buffer(256 * 1024);
-        bool ok = true;
-        for (;;) {
-            ssize_t n = ::read(s.fd, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            if (!WriteAllFd(out, buffer.data(), static_cast<size_t>(n))) {
-                ok = false;
-                break;
-            }
-        }
+        bool ok = CopyFdContent(s.fd, out);
         ok = ok && ::ftruncate(out, temp.st_size) == 0 && ::fsync(out) == 0;
         ok = (::close(out) == 0) && ok;
         if (!ok)
