@@ -19,6 +19,8 @@ class FileProcessorBase {
 public:
     // True when the file was processed and counted.
     virtual bool ProcessFile(const TFileName& file) = 0;
+    // Completes whatever work the processor held back; called once, after the walk.
+    virtual void FinishRun() {}
     // Shows the run's report through `owner`; called at most once, after the walk.
     virtual void ShowResult(ReportOwner& owner) = 0;
 

@@ -27,7 +27,7 @@ private:
 // replacement is dropped when the sink ends uncommitted, whatever happened.
 class ReplacementSink final : public ScanSink {
 public:
-    ReplacementSink(const std::string& target, char* buffer) : target_(target), buffer_(buffer) {}
+    ReplacementSink(std::string target, char* buffer) : target_(std::move(target)), buffer_(buffer) {}
 
     bool Begin(uint64_t unchangedLength) override {
         if (!replacement_.Begin(target_))
@@ -38,7 +38,7 @@ public:
         while (unchangedLength > 0) {
             size_t want = static_cast<size_t>(std::min<uint64_t>(unchangedLength, kWriteBufferSize));
             long long n = again.Read(buffer_, want);
-            if (n <= 0 || !replacement_.Write(buffer_, static_cast<size_t>(n)))
+            if (n <= 0 || !WriteThrough(buffer_, static_cast<size_t>(n)))
                 return false;  // cut short: the file changed under us
             unchangedLength -= static_cast<uint64_t>(n);
         }
@@ -47,31 +47,45 @@ public:
 
     bool Write(const char* data, size_t size) override {
         if (fill_ + size > kWriteBufferSize) {
-            if (!Flush())
+            if (!Finish())
                 return false;
             if (size >= kWriteBufferSize)
-                return replacement_.Write(data, size);
+                return WriteThrough(data, size);
         }
         std::memcpy(buffer_ + fill_, data, size);
         fill_ += size;
         return true;
     }
 
-    // Puts the new content in place of the file, in one step.
-    bool Commit() { return Flush() && replacement_.Commit(); }
-
-private:
-    bool Flush() {
-        bool ok = fill_ == 0 || replacement_.Write(buffer_, fill_);
+    // Writes out what the shared buffer holds, which is then free for the next file.
+    bool Finish() {
+        bool ok = fill_ == 0 || WriteThrough(buffer_, fill_);
         fill_ = 0;
         return ok;
     }
 
-    const std::string& target_;
+    // Puts the new content in place of the file, in one step.
+    bool Commit() { return Finish() && replacement_.Commit(); }
+
+    const std::string& Target() const { return target_; }
+    TFileReplacement* Replacement() { return &replacement_; }
+    uint64_t Written() const { return written_; }
+
+private:
+    bool WriteThrough(const char* data, size_t size) {
+        written_ += size;
+        return replacement_.Write(data, size);
+    }
+
+    const std::string target_;
     char* buffer_;
     size_t fill_ = 0;
+    uint64_t written_ = 0;
     TFileReplacement replacement_;
 };
+
+// A run lets no more new content than this wait for the disk.
+constexpr uint64_t kMaxWaitingBytes = 64u << 20;
 
 }  // namespace
 
@@ -91,6 +105,17 @@ TFileName Replacer::BackupName(const TFileName& file) {
     return backup;
 }
 
+// A file whose new content is complete, waiting to be put in place.
+struct Replacer::Finished {
+    ReplacementSink sink;
+    FileStamp scanned;
+    uint64_t replacements;
+};
+
+Replacer::~Replacer() {
+    PutWaitingInPlace();
+}
+
 bool Replacer::ProcessFile(const TFileName& file) {
     const std::string& path = file.FullPath();
     // What a killed run left in this folder goes before anything new is made there.
@@ -102,27 +127,78 @@ bool Replacer::ProcessFile(const TFileName& file) {
     FileStamp scanned;
     if (!in.OpenRead(path) || !in.GetStamp(scanned))
         return false;
-    ReplacementSink sink(path, writeBuffer_.get());
-    FileSource source(in);
-    ScanResult scan = scanner_.Scan(source, sink);
-    (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
-    if (scan.status != ScanStatus::Ok)
-        return false;
-    if (scan.replacements > 0) {
-        // The backup is whole before the file is touched.
-        if (CreateBackups && !CopyFileReplacing(path, BackupName(file).FullPath()))
+    if (IsWaiting(scanned.identity)) {
+        // Handed over again (it matches two filters, or through a link): it is read as it will
+        // be, with the new content that waits for it in place.
+        (void)in.Close();
+        PutWaitingInPlace();
+        if (!in.OpenRead(path) || !in.GetStamp(scanned))
             return false;
-        // A file that another program saved since it was opened is that program's: the new
-        // content, made from what was read (perhaps a mix of both versions), is dropped.
-        FileStamp now;
-        if (!GetFileStamp(path, now) || !(now == scanned) || !sink.Commit())
-            return false;
-        ReplacementsMade += static_cast<int64_t>(scan.replacements);
     }
+    std::unique_ptr<Finished> finished(
+        new Finished{ReplacementSink(path, writeBuffer_.get()), scanned, 0});
+    FileSource source(in);
+    ScanResult scan = scanner_.Scan(source, finished->sink);
+    (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
+    if (scan.status != ScanStatus::Ok || (scan.replacements > 0 && !finished->sink.Finish()))
+        return false;
+    if (scan.replacements == 0) {
+        ++FilesProcessed;
+        return true;
+    }
+    finished->replacements = scan.replacements;
+    // The backup is whole before the file is touched; a waiting file of the backup's name goes
+    // in place first, so that the backup is what stays under that name.
+    if (CreateBackups) {
+        const std::string backup = BackupName(file).FullPath();
+        if (IsWaiting(backup))
+            PutWaitingInPlace();
+        if (!CopyFileReplacing(path, backup))
+            return false;
+    }
+    if (holdFiles_ <= 1)
+        return PutInPlace(*finished);
+    finished->sink.Replacement()->StartFlush();
+    waitingBytes_ += finished->sink.Written();
+    waiting_.push_back(std::move(finished));
+    if (waiting_.size() >= holdFiles_ || waitingBytes_ >= kMaxWaitingBytes)
+        PutWaitingInPlace();
+    return true;
+}
+
+bool Replacer::PutInPlace(Finished& file) {
+    // A file that another program saved since it was opened is that program's: the new
+    // content, made from what was read (perhaps a mix of both versions), is dropped.
+    FileStamp now;
+    if (!GetFileStamp(file.sink.Target(), now) || !(now == file.scanned) || !file.sink.Commit())
+        return false;
+    ReplacementsMade += static_cast<int64_t>(file.replacements);
     ++FilesProcessed;
     return true;
 }
 
+void Replacer::PutWaitingInPlace() {
+    for (auto& file : waiting_)
+        (void)PutInPlace(*file);
+    waiting_.clear();
+    waitingBytes_ = 0;
+}
+
+bool Replacer::IsWaiting(const FileIdentity& identity) const {
+    for (const auto& file : waiting_)
+        if (file->scanned.identity == identity)
+            return true;
+    return false;
+}
+
+bool Replacer::IsWaiting(const std::string& path) const {
+    for (const auto& file : waiting_)
+        if (file->sink.Target() == path)
+            return true;
+    return false;
+}
+
 void Replacer::ShowResult(ReportOwner& owner) {
+    PutWaitingInPlace();
     owner.ShowMessage(ReplaceReportText(FilesProcessed, ReplacementsMade), kReportCaption);
 }

@@ -3,20 +3,37 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/BlockScanner.h"
 #include "engine/FileProcessorBase.h"
+#include "framework/FileIdentity.h"
 
 // The Find action's processor. A file is read once; only a file with a replacement is written:
 // its new content goes to a temporary file beside it, the original is copied to its backup when
 // asked, then the new content takes the file's place in one step (see TFileReplacement).
+//
+// Flushing each new file to the disk on its own costs more than all the rest of a run, so a
+// run lets finished files wait in groups (HoldFinishedFiles): their new content is flushed
+// together, then each takes its file's place. A waiting file is still all old, so a killed run
+// loses nothing but the waiting work; its temporary files are removed by the next run.
 class Replacer : public FileProcessorBase {
 public:
     Replacer(std::string findText, std::string replaceText, bool caseSensitive, bool wholeWords,
              bool createBackups, size_t blockSize = BlockScanner::kDefaultBlockSize);
+    // Puts the waiting files in place.
+    ~Replacer();
 
+    // True when the file was processed; a waiting file is counted, and its result known, once
+    // it is in place.
     bool ProcessFile(const TFileName& file) override;
+    // Puts the waiting files in place first.
     void ShowResult(ReportOwner& owner) override;
+    void FinishRun() override { PutWaitingInPlace(); }
+
+    // Lets up to `files` finished files wait before they are put in place together; 1 (the
+    // default) puts each in place before ProcessFile returns.
+    void HoldFinishedFiles(size_t files) { holdFiles_ = files < 1 ? 1 : files; }
 
     // "Backup of " and the file's name, in the file's folder.
     static TFileName BackupName(const TFileName& file);
@@ -32,7 +49,16 @@ public:
     int64_t ReplacementsMade = 0;
 
 private:
+    struct Finished;
+    bool PutInPlace(Finished& file);
+    void PutWaitingInPlace();
+    bool IsWaiting(const FileIdentity& identity) const;
+    bool IsWaiting(const std::string& path) const;
+
     BlockScanner scanner_;
     std::string cleanedFolder_;
     std::unique_ptr<char[]> writeBuffer_;
+    size_t holdFiles_ = 1;
+    std::vector<std::unique_ptr<Finished>> waiting_;
+    uint64_t waitingBytes_ = 0;
 };

@@ -6,6 +6,9 @@
 
 namespace {
 
+// Enough to make the flush per file negligible, few enough descriptors and temporary files.
+constexpr size_t kFilesFlushedTogether = 64;
+
 // The walker ends, and its filters with it, before the report is shown.
 template <class Processor>
 void WalkAndReport(const JobSettings& job, Processor& processor, ReportOwner* reportTo) {
@@ -13,6 +16,7 @@ void WalkAndReport(const JobSettings& job, Processor& processor, ReportOwner* re
         FileRecurser walker(job.folder, job.filter, job.subfolders, &processor);
         walker.Recurse();
     }
+    processor.FinishRun();
     if (reportTo)
         processor.ShowResult(*reportTo);
 }
@@ -29,6 +33,7 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo) {
     }
     Replacer replacer(job.findText, job.replaceText, job.caseSensitive, job.wholeWords,
                       job.createBackups);
+    replacer.HoldFinishedFiles(kFilesFlushedTogether);
     WalkAndReport(job, replacer, reportTo);
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;

@@ -31,7 +31,21 @@ struct TFileReplacement::Impl {
     std::string tempName;
     int fd = -1;
     bool inPlace = false;
+    bool prepared = false;  // permissions and owner given
     struct stat original {};
+
+    // The new file takes the old one's permissions and owner; an owner that cannot be given
+    // means the file is rewritten in place instead, keeping its owner.
+    bool Prepare() {
+        if (prepared || inPlace)
+            return prepared = true;
+        const bool sameOwner = original.st_uid == ::geteuid() && original.st_gid == ::getegid();
+        if (!sameOwner && ::fchown(fd, original.st_uid, original.st_gid) != 0)
+            inPlace = true;
+        else if (::fchmod(fd, original.st_mode & 07777) != 0)
+            return false;
+        return prepared = true;
+    }
 
     ~Impl() {
         if (fd >= 0)
@@ -83,17 +97,8 @@ bool TFileReplacement::Write(const void* data, size_t size) {
 
 bool TFileReplacement::Commit() {
     Impl& s = *impl_;
-    if (s.fd < 0)
+    if (s.fd < 0 || !s.Prepare())
         return false;
-    if (!s.inPlace) {
-        // The new file takes the old one's permissions and owner; an owner that cannot be given
-        // means the file is rewritten in place instead, keeping its owner.
-        const bool sameOwner = s.original.st_uid == ::geteuid() && s.original.st_gid == ::getegid();
-        if (!sameOwner && ::fchown(s.fd, s.original.st_uid, s.original.st_gid) != 0)
-            s.inPlace = true;
-        else if (::fchmod(s.fd, s.original.st_mode & 07777) != 0)
-            return false;
-    }
     if (::fsync(s.fd) != 0)
         return false;
     if (s.inPlace) {
@@ -125,6 +130,11 @@ bool TFileReplacement::Commit() {
     s.fd = -1;
     ::close(fd);
     return true;
+}
+
+void TFileReplacement::StartFlush() {
+    if (impl_->fd >= 0 && impl_->Prepare())
+        (void)::sync_file_range(impl_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 int RemoveStaleReplacements(const std::string& folder) {

@@ -117,6 +117,9 @@ bool TFileReplacement::Commit() {
     return true;
 }
 
+// Windows has no call that starts a flush without waiting for it; Commit does it all.
+void TFileReplacement::StartFlush() {}
+
 int RemoveStaleReplacements(const std::string& folder) {
     std::wstring base = WidePath(folder);
     while (!base.empty() && (base.back() == L'\\' || base.back() == L'/'))

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -296,3 +297,75 @@ TEST(Replacer, RewriteKeepsPermissionsAndHardLinks) {
 #endif
 
 }  // namespace
+
+// Files that wait to be put in place together end exactly as files put in place one by one:
+// the same content, backups and counts, whatever the order in which names come.
+TEST(Replacer, WaitingFilesEndAsFilesPutInPlaceAtOnce) {
+    // A file handed over twice (two filters) is read the second time with its new content; a
+    // backup named like a waiting file replaces it only after that file is in place.
+    const std::vector<std::string> names = {"a.c", "b.c", "a.c", "Backup of c.c", "c.c",
+                                            "none.c", "b.c"};
+    auto runWith = [&](size_t hold, TempDir& dir) {
+        dir.Write("a.c", "cat");
+        dir.Write("b.c", "cat cat");
+        dir.Write("c.c", "a cat");
+        dir.Write("Backup of c.c", "old cat");
+        dir.Write("none.c", "dog");
+        Replacer replacer("cat", "cats", true, false, true);
+        replacer.HoldFinishedFiles(hold);
+        for (const std::string& name : names)
+            EXPECT_TRUE(Process(replacer, dir.Join(name))) << name;
+        replacer.FinishRun();
+        return std::make_pair(replacer.FilesProcessed, replacer.ReplacementsMade);
+    };
+    TempDir one, many;
+    auto counts1 = runWith(1, one);
+    auto counts64 = runWith(64, many);
+    EXPECT_EQ(counts64, counts1);
+    EXPECT_EQ(counts1, std::make_pair(int64_t{7}, int64_t{8}));
+    std::vector<std::string> files1, files64;
+    for (const auto& e : fs::directory_iterator(one.Path()))
+        files1.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(many.Path()))
+        files64.push_back(e.path().filename().string());
+    std::sort(files1.begin(), files1.end());
+    std::sort(files64.begin(), files64.end());
+    ASSERT_EQ(files64, files1);
+    for (const std::string& name : files1)
+        EXPECT_EQ(many.Read(name), one.Read(name)) << name;
+    EXPECT_EQ(one.Read("a.c"), "catss");
+    EXPECT_EQ(one.Read("Backup of c.c"), "a cat");
+    EXPECT_EQ(one.Read("Backup of Backup of c.c"), "old cat");
+}
+
+TEST(Replacer, WaitingFilesStayOldUntilPutInPlace) {
+    TempDir dir;
+    for (int i = 0; i < 5; ++i)
+        dir.Write("f" + std::to_string(i) + ".txt", "cat " + std::to_string(i));
+    {
+        Replacer replacer("cat", "dog", true, false, false);
+        replacer.HoldFinishedFiles(3);
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(Process(replacer, dir.Join("f" + std::to_string(i) + ".txt")));
+        // Waiting: still the old content, not yet counted.
+        EXPECT_EQ(dir.Read("f0.txt"), "cat 0");
+        EXPECT_EQ(replacer.FilesProcessed, 0);
+        // The third fills the group: all three go in place.
+        EXPECT_TRUE(Process(replacer, dir.Join("f2.txt")));
+        EXPECT_EQ(dir.Read("f0.txt"), "dog 0");
+        EXPECT_EQ(dir.Read("f2.txt"), "dog 2");
+        EXPECT_EQ(replacer.FilesProcessed, 3);
+        EXPECT_EQ(replacer.ReplacementsMade, 3);
+
+        EXPECT_TRUE(Process(replacer, dir.Join("f3.txt")));
+        // Saved by another program while it waits: that version stays and is not counted.
+        dir.Write("f3.txt", "their cat, longer");
+        EXPECT_TRUE(Process(replacer, dir.Join("f4.txt")));
+    }  // the processor's end puts what waits in place
+    EXPECT_EQ(dir.Read("f3.txt"), "their cat, longer");
+    EXPECT_EQ(dir.Read("f4.txt"), "dog 4");
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.Path()))
+        entries += (void(e), 1);
+    EXPECT_EQ(entries, 5u) << "a temporary file was left";
+}
