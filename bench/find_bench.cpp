@@ -9,9 +9,12 @@
 //   no match  a Find run for a text that occurs nowhere, over TREE itself (nothing is written)
 //   match     a Find run for the token, over a fresh copy of TREE in DIR made (and synced)
 //             before each timed run
+//   touch     a Touch run over that copy, right after the Find run
 // Prints a Markdown table; MB are 10^6 bytes of the files the walk handed over.
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +32,7 @@
 #include "engine/Run.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
+#include "framework/TTime.h"
 
 namespace fs = std::filesystem;
 
@@ -150,6 +154,7 @@ int main(int argc, char** argv) {
     Row read{"read (bound)", warm, {}};
     Row none{"find, no match", {}, {}};
     Row match{"find, with matches", {}, {}};
+    Row touch{"touch", {}, {}};
     for (int r = 0; r < repeat; ++r) {
         walk.seconds.push_back(Seconds([&] { walk.outcome = ReadTree(tree, filter, false); }));
         read.seconds.push_back(Seconds([&] { read.outcome = ReadTree(tree, filter, true); }));
@@ -164,7 +169,9 @@ int main(int argc, char** argv) {
 
         fs::remove_all(scratch);
         fs::copy(tree, scratch, fs::copy_options::recursive);
+#ifndef _WIN32
         ::sync();  // the copy's writeback must not land inside the timed run
+#endif
         job.folder = scratch;
         job.findText = token;
         job.replaceText = replacement;
@@ -172,12 +179,20 @@ int main(int argc, char** argv) {
             RunCounts c = RunJob(job, nullptr);
             match.outcome = {uint64_t(c.filesProcessed), uint64_t(c.replacementsMade)};
         }));
+
+        JobSettings touchJob = job;
+        touchJob.action = Action::Touch;
+        touchJob.touchTime = TimeFromUnix(1700000000, 0);
+        touch.seconds.push_back(Seconds([&] {
+            RunCounts c = RunJob(touchJob, nullptr);
+            touch.outcome = {uint64_t(c.filesProcessed), 0};
+        }));
     }
     fs::remove_all(scratch);
 
     // A benchmark of a run that skipped files or found nothing would measure the wrong thing.
     bool ok = true;
-    for (const Row* row : {&walk, &read, &none, &match})
+    for (const Row* row : {&walk, &read, &none, &match, &touch})
         if (row->outcome.files != warm.files) {
             std::fprintf(stderr, "%s: %llu files, the walk has %llu\n", row->name.c_str(),
                          (unsigned long long)row->outcome.files, (unsigned long long)warm.files);
@@ -207,7 +222,7 @@ int main(int argc, char** argv) {
                 absent.c_str(), token.c_str(), replacement.c_str());
     std::printf("| Scenario | Replacements | Median s | Min s | Max s | Spread | MB/s | Time vs read |\n");
     std::printf("|---|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (const Row* row : {&walk, &read, &none, &match}) {
+    for (const Row* row : {&walk, &read, &none, &match, &touch}) {
         double med = median(row->seconds);
         auto [lo, hi] = std::minmax_element(row->seconds.begin(), row->seconds.end());
         std::printf("| %s | %llu | %.3f | %.3f | %.3f | %.0f%% | %.0f | %.2fx |\n", row->name.c_str(),

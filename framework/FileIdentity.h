@@ -13,8 +13,9 @@ struct FileIdentity {
 
 [[nodiscard]] bool GetFileIdentity(const std::string& path, FileIdentity& identity);
 
-// One version of a file: which file it is, its length and its last-write time. Another program
-// that saves the file, in place or by putting a new file in its place, changes it.
+// One version of a file: which file it is (on Windows its index alone, the volume left out), its
+// length and its last-write time. Another program that saves the file, in place or by putting a
+// new file in its place, changes it.
 struct FileStamp {
     FileIdentity identity;
     uint64_t size = 0;

@@ -1,5 +1,7 @@
 #include "framework/win32/FileHelpers.h"
 
+#include <winternl.h>
+
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -48,14 +50,21 @@ std::wstring FolderOf(const std::wstring& path) {
     return sep == std::wstring::npos ? std::wstring(L".") : path.substr(0, sep);
 }
 
-FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    FileStamp stamp;
-    stamp.identity.device = info.dwVolumeSerialNumber;
-    stamp.identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    stamp.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp.lastWrite = static_cast<int64_t>((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                           info.ftLastWriteTime.dwLowDateTime);
-    return stamp;
+bool ReadStamp(HANDLE file, FileStamp& stamp) {
+    FILETIME lastWrite;
+    LARGE_INTEGER size;
+    IO_STATUS_BLOCK io;
+    FILE_INTERNAL_INFORMATION internal;
+    if (!::GetFileTime(file, nullptr, nullptr, &lastWrite) || !::GetFileSizeEx(file, &size) ||
+        !NT_SUCCESS(::NtQueryInformationFile(file, &io, &internal, sizeof internal,
+                                             FileInternalInformation)))
+        return false;
+    stamp.identity.device = 0;
+    stamp.identity.index = static_cast<uint64_t>(internal.IndexNumber.QuadPart);
+    stamp.size = static_cast<uint64_t>(size.QuadPart);
+    stamp.lastWrite = static_cast<int64_t>((uint64_t(lastWrite.dwHighDateTime) << 32) |
+                                           lastWrite.dwLowDateTime);
+    return true;
 }
 
 bool WriteAllHandle(HANDLE h, const void* data, size_t size) {

@@ -25,7 +25,11 @@ std::wstring TemporaryFolder();
 // The folder part of a path: "a\\b" -> "a", "b" -> ".".
 std::wstring FolderOf(const std::wstring& path);
 
-FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info);
+// The stamp of an open file: its index on the volume, length and last-write time. The volume's
+// serial number is left 0: asking for it (as GetFileInformationByHandle does) costs more than
+// opening the file under some systems, and a stamp is only compared with stamps of the same
+// path or of files of the same run.
+[[nodiscard]] bool ReadStamp(HANDLE file, FileStamp& stamp);
 
 // Writes everything, in pieces the API takes.
 bool WriteAllHandle(HANDLE h, const void* data, size_t size);

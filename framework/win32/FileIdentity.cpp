@@ -23,9 +23,5 @@ bool GetFileStamp(const std::string& path, FileStamp& stamp) {
     UniqueFile h(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!h || !::GetFileInformationByHandle(h.Get(), &info))
-        return false;
-    stamp = StampOf(info);
-    return true;
+    return h && ReadStamp(h.Get(), stamp);
 }

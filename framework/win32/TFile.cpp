@@ -98,11 +98,7 @@ bool TFile::WriteAll(const void* data, size_t size) {
 }
 
 bool TFile::GetStamp(FileStamp& stamp) const {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!IsOpen() || !::GetFileInformationByHandle(AsHandle(handle_), &info))
-        return false;
-    stamp = StampOf(info);
-    return true;
+    return IsOpen() && ReadStamp(AsHandle(handle_), stamp);
 }
 
 bool TFile::Close() {
