@@ -294,11 +294,10 @@ bool RegistryKey::OpenOrCreate(const RegistryKey& parent, const std::string& pat
     // Most keys exist already; only making one is a write.
     bool ok = WithTree([&](RegistryTree& tree) { return tree.Find(full) != nullptr; });
     if (!ok) {
-        ok = Write(
-            [full](RegistryTree& tree, bool& created) {
-                return tree.FindOrCreate(full, created) != nullptr;
-            },
-            false);
+        auto create = [full](RegistryTree& tree, bool& created) {
+            return tree.FindOrCreate(full, created) != nullptr;
+        };
+        ok = Write(create, false);
     }
     if (ok)
         impl_.reset(new Impl{std::move(full)});
@@ -360,7 +359,7 @@ bool RegistryKey::SetValue(const std::string& name,
     std::string bytes = size > 0 ? std::string(static_cast<const char*>(data), size) : "";
     return Write(
         [path = impl_->path, name, type, bytes = std::move(bytes)](RegistryTree& tree,
-                                                                    bool& changed) {
+                                                                   bool& changed) {
             RegistryTree::Key* key = tree.Find(path);
             if (!key)
                 return false;

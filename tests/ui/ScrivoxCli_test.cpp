@@ -230,8 +230,9 @@ TEST_F(ScrivoxCli, OptionsAreStoredBeforeTheRunAndHistoriesAfterIt) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(report.substr(filled), "1 file processed.\n1 replacement made.\n");
-    EXPECT_NE(UserReg().find("History Lists\\Find]\n\"Count\"=dword:00000001\n\"Value0\"=\"token\""),
-              std::string::npos);
+    EXPECT_NE(
+        UserReg().find("History Lists\\Find]\n\"Count\"=dword:00000001\n\"Value0\"=\"token\""),
+        std::string::npos);
 }
 
 }  // namespace
