@@ -68,3 +68,29 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// Batches this process's use of the per-user tree while it lives. On systems where the tree is
+// a file, the file is read once, at the first use; every RegistryKey call is then answered from
+// memory, and writes change that copy and are recorded until Commit. Commit (and the end of the
+// session) writes the file once, and only when some write changed something: under the
+// writers' lock it reads the file anew and makes the recorded writes again on what it holds
+// now, so that whatever another process wrote meanwhile is kept. Until then the session sees
+// its own writes but not other processes'. On Windows this does nothing: the registry is cheap
+// to ask.
+//
+// Sessions are process-wide: one opened while another is open joins it, and only the outermost
+// one ends it. Any thread's calls go to the session.
+class RegistrySession {
+public:
+    RegistrySession();
+    // Commits; a failure is lost as a failed write would be.
+    ~RegistrySession();
+    RegistrySession(const RegistrySession&) = delete;
+    RegistrySession& operator=(const RegistrySession&) = delete;
+
+    // Stores the writes made since the last Commit. False when they could not all be kept:
+    // the file could not be read or replaced (it then stays as it was), or a key written to was
+    // deleted by another process meanwhile. Writes that could not be kept are dropped, and the
+    // next call reads the file again. The session stays open either way.
+    [[nodiscard]] bool Commit();
+};

@@ -42,12 +42,7 @@ void StoreOptions(TConfigFile& store, const DoInputs& in) {
     }
 }
 
-DoOutcome DoCommand(const DoInputs& in, TConfigFile& store, ReportOwner* reportTo) {
-    DoOutcome outcome;
-    outcome.refusal = CheckDoInputs(in);
-    if (outcome.refusal)
-        return outcome;
-    StoreOptions(store, in);
+JobSettings JobFor(const DoInputs& in) {
     JobSettings job;
     job.folder = in.folder;
     job.filter = in.filter;
@@ -59,6 +54,15 @@ DoOutcome DoCommand(const DoInputs& in, TConfigFile& store, ReportOwner* reportT
     job.wholeWords = in.wholeWords;
     job.createBackups = in.createBackups;
     job.touchTime = in.touchTime;
-    outcome.counts = RunJob(job, reportTo);
+    return job;
+}
+
+DoOutcome DoCommand(const DoInputs& in, TConfigFile& store, ReportOwner* reportTo) {
+    DoOutcome outcome;
+    outcome.refusal = CheckDoInputs(in);
+    if (outcome.refusal)
+        return outcome;
+    StoreOptions(store, in);
+    outcome.counts = RunJob(JobFor(in), reportTo);
     return outcome;
 }

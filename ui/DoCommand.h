@@ -46,6 +46,9 @@ std::optional<std::string> CheckDoInputs(const DoInputs& inputs);
 // Subfolders and Action 2 and leaves the Find options as they were.
 void StoreOptions(TConfigFile& store, const DoInputs& inputs);
 
+// The run the inputs ask for.
+JobSettings JobFor(const DoInputs& inputs);
+
 struct DoOutcome {
     std::optional<std::string> refusal;  // a failed check's message: nothing stored, nothing run
     RunCounts counts;

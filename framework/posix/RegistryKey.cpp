@@ -11,15 +11,20 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "framework/RegistryTree.h"
 
 // HKEY_CURRENT_USER is one REGEDIT4 file, ${XDG_CONFIG_HOME:-$HOME/.config}/scrivox/user.reg.
-// Nothing is cached: every call reads the file anew. Readers take no lock and rely on rename
+// Outside a session every call reads the file anew. Readers take no lock and rely on rename
 // being atomic. A writer holds an exclusive lock on user.reg.lock while it reads the file,
 // changes the tree and renames a synced copy over it, so that writers in several processes lose
-// none of each other's changes and nobody ever sees half a file.
+// none of each other's changes and nobody ever sees half a file. A session keeps the tree it
+// read and its writes as the changes that made them, and makes them again at Commit in the same
+// way a single writer does.
 
 struct RegistryKey::Impl {
     std::string path;  // from the root's name: "HKEY_CURRENT_USER\Software\..."
@@ -120,8 +125,9 @@ bool ReplaceFile(const std::string& folder, const std::string& file, const std::
     return true;
 }
 
-bool Load(RegistryTree& tree) {
-    std::string folder = ConfigFolder();
+// Reads the tree from the folder the environment names now, and says which that was.
+bool Load(std::string& folder, RegistryTree& tree) {
+    folder = ConfigFolder();
     std::string text;
     if (folder.empty() || !ReadFile(folder + "/user.reg", text))
         return false;
@@ -129,11 +135,13 @@ bool Load(RegistryTree& tree) {
     return true;
 }
 
+// One write's change to a tree: false when it cannot be made (its key is missing); `changed`
+// tells whether it changed anything. Closures own what they use, as a session keeps them.
+using Change = std::function<bool(RegistryTree& tree, bool& changed)>;
+
 // Runs change(tree, changed) on the current tree under the writers' lock and stores the tree
-// when it says it changed it.
-template <typename Change>
-bool Update(Change change) {
-    std::string folder = ConfigFolder();
+// when it says it changed it. `result`, when given, gets the tree as changed.
+bool Update(const std::string& folder, const Change& change, RegistryTree* result = nullptr) {
     if (folder.empty() || !MakeFolders(folder))
         return false;
     const std::string file = folder + "/user.reg";
@@ -150,7 +158,105 @@ bool Update(Change change) {
     bool changed = false;
     if (!change(tree, changed))
         return false;
-    return !changed || ReplaceFile(folder, file, tree.Format());
+    if (changed && !ReplaceFile(folder, file, tree.Format()))
+        return false;
+    if (result)
+        *result = std::move(tree);
+    return true;
+}
+
+// The process's session, when one is open (depth > 0). The mutex guards every member.
+struct Session {
+    std::mutex mutex;
+    int depth = 0;
+    bool loaded = false;
+    std::string folder;           // the tree's, fixed at the first use
+    RegistryTree tree;            // the file's content as read, with `changes` made
+    std::vector<Change> changes;  // since the last Commit, in the order they were made
+    bool changedTree = false;     // some of `changes` changed the tree
+
+    bool EnsureLoaded() {
+        if (!loaded)
+            loaded = Load(folder, tree);
+        return loaded;
+    }
+
+    bool Commit() {
+        std::vector<Change> made = std::move(changes);
+        changes.clear();
+        // Writes that changed nothing need not reach the file, nor wait for its lock.
+        if (!std::exchange(changedTree, false))
+            return true;
+        bool allMade = true;
+        RegistryTree fresh;
+        const bool stored = Update(
+            folder,
+            [&](RegistryTree& t, bool& changed) {
+                for (const Change& change : made) {
+                    bool one = false;
+                    if (change(t, one))
+                        changed = changed || one;
+                    else
+                        allMade = false;
+                }
+                return true;
+            },
+            &fresh);
+        // Now the file's content, or, when it could not be stored, read again at the next use,
+        // so that nothing shows writes the file lacks.
+        if (stored)
+            tree = std::move(fresh);
+        else
+            loaded = false;
+        return stored && allMade;
+    }
+
+    void End() {
+        loaded = false;
+        folder.clear();
+        tree = RegistryTree();
+        changes.clear();
+        changedTree = false;
+    }
+};
+
+Session& TheSession() {
+    static Session session;
+    return session;
+}
+
+// Runs use(tree) on the tree as this process sees it: the session's, else the file's now.
+template <typename Use>
+bool WithTree(Use use) {
+    Session& s = TheSession();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (s.depth > 0)
+        return s.EnsureLoaded() && use(s.tree);
+    lock.unlock();
+    std::string folder;
+    RegistryTree tree;
+    return Load(folder, tree) && use(tree);
+}
+
+// Makes a write's change: in the session's tree, recorded for Commit, or in the file at once.
+// A deletion (`mustChange`) fails when it finds nothing to delete.
+bool Write(Change change, bool mustChange) {
+    Session& s = TheSession();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (s.depth == 0) {
+        lock.unlock();
+        return Update(ConfigFolder(), [&](RegistryTree& tree, bool& changed) {
+            return change(tree, changed) && (changed || !mustChange);
+        });
+    }
+    bool changed = false;
+    if (!s.EnsureLoaded() || !change(s.tree, changed) || (mustChange && !changed))
+        return false;
+    // Kept even when it changed nothing here: made again at Commit, it wins over what another
+    // process wrote meanwhile, as it would have had it gone to the file at once.
+    s.changes.push_back(std::move(change));
+    s.changedTree = s.changedTree || changed;
+    return true;
 }
 
 std::string Join(const std::string& parent, const std::string& path) {
@@ -185,13 +291,13 @@ bool RegistryKey::OpenOrCreate(const RegistryKey& parent, const std::string& pat
     impl_.reset();
     if (!ValidPath(full))
         return false;
-    // Most keys exist already; only making one needs the writers' lock.
-    RegistryTree tree;
-    bool ok = Load(tree) && tree.Find(full);
+    // Most keys exist already; only making one is a write.
+    bool ok = WithTree([&](RegistryTree& tree) { return tree.Find(full) != nullptr; });
     if (!ok) {
-        ok = Update([&](RegistryTree& t, bool& changed) {
-            return t.FindOrCreate(full, changed) != nullptr;
-        });
+        auto create = [full](RegistryTree& tree, bool& created) {
+            return tree.FindOrCreate(full, created) != nullptr;
+        };
+        ok = Write(create, false);
     }
     if (ok)
         impl_.reset(new Impl{std::move(full)});
@@ -205,21 +311,21 @@ bool RegistryKey::OpenExisting(const RegistryKey& parent, const std::string& pat
     }
     std::string full = Join(parent.impl_->path, path);
     impl_.reset();
-    RegistryTree tree;
-    if (!Load(tree) || !tree.Find(full))
+    if (!WithTree([&](RegistryTree& tree) { return tree.Find(full) != nullptr; }))
         return false;
     impl_.reset(new Impl{std::move(full)});
     return true;
 }
 
 bool RegistryKey::QueryInfo(uint32_t& subkeyCount, uint32_t& valueCount) const {
-    RegistryTree tree;
-    RegistryTree::Key* key = impl_ && Load(tree) ? tree.Find(impl_->path) : nullptr;
-    if (!key)
-        return false;
-    subkeyCount = static_cast<uint32_t>(key->subkeys.size());
-    valueCount = static_cast<uint32_t>(key->values.size());
-    return true;
+    return impl_ && WithTree([&](RegistryTree& tree) {
+               const RegistryTree::Key* key = tree.Find(impl_->path);
+               if (!key)
+                   return false;
+               subkeyCount = static_cast<uint32_t>(key->subkeys.size());
+               valueCount = static_cast<uint32_t>(key->values.size());
+               return true;
+           });
 }
 
 bool RegistryKey::QueryValue(const std::string& name,
@@ -228,18 +334,19 @@ bool RegistryKey::QueryValue(const std::string& name,
                              uint32_t& size) const {
     const uint32_t capacity = size;
     size = 0;
-    RegistryTree tree;
-    RegistryTree::Key* key = impl_ && Load(tree) ? tree.Find(impl_->path) : nullptr;
-    const RegistryTree::Value* value = key ? key->FindValue(name) : nullptr;
-    if (!value)
-        return false;
-    type = value->type;
-    size = static_cast<uint32_t>(value->data.size());
-    if (size > capacity || (size > 0 && !data))
-        return false;
-    if (size > 0)
-        std::memcpy(data, value->data.data(), size);
-    return true;
+    return impl_ && WithTree([&](RegistryTree& tree) {
+               RegistryTree::Key* key = tree.Find(impl_->path);
+               const RegistryTree::Value* value = key ? key->FindValue(name) : nullptr;
+               if (!value)
+                   return false;
+               type = value->type;
+               size = static_cast<uint32_t>(value->data.size());
+               if (size > capacity || (size > 0 && !data))
+                   return false;
+               if (size > 0)
+                   std::memcpy(data, value->data.data(), size);
+               return true;
+           });
 }
 
 bool RegistryKey::SetValue(const std::string& name,
@@ -249,57 +356,90 @@ bool RegistryKey::SetValue(const std::string& name,
     // A line break in a name would break the file's lines.
     if (!impl_ || name.find_first_of("\r\n") != std::string::npos || (size > 0 && !data))
         return false;
-    const std::string bytes = size > 0 ? std::string(static_cast<const char*>(data), size) : "";
-    return Update([&](RegistryTree& tree, bool& changed) {
-        RegistryTree::Key* key = tree.Find(impl_->path);
-        if (!key)
-            return false;
-        const RegistryTree::Value* old = key->FindValue(name);
-        changed = !old || old->type != type || old->data != bytes;
-        if (changed)
-            key->SetValue(name, type, bytes);
-        return true;
-    });
+    std::string bytes = size > 0 ? std::string(static_cast<const char*>(data), size) : "";
+    return Write(
+        [path = impl_->path, name, type, bytes = std::move(bytes)](RegistryTree& tree,
+                                                                   bool& changed) {
+            RegistryTree::Key* key = tree.Find(path);
+            if (!key)
+                return false;
+            const RegistryTree::Value* old = key->FindValue(name);
+            changed = !old || old->type != type || old->data != bytes;
+            if (changed)
+                key->SetValue(name, type, bytes);
+            return true;
+        },
+        false);
 }
 
 bool RegistryKey::DeleteValue(const std::string& name) {
-    return impl_ && Update([&](RegistryTree& tree, bool& changed) {
-               RegistryTree::Key* key = tree.Find(impl_->path);
-               changed = key && key->RemoveValue(name);
-               return changed;
-           });
+    // Made again at Commit on a tree that already lacks the value, it still did its part.
+    return impl_ && Write(
+                        [path = impl_->path, name](RegistryTree& tree, bool& changed) {
+                            RegistryTree::Key* key = tree.Find(path);
+                            changed = key && key->RemoveValue(name);
+                            return true;
+                        },
+                        true);
 }
 
 bool RegistryKey::DeleteKey(const std::string& path) {
     if (!impl_ || path.empty())
         return false;
-    const std::string full = Join(impl_->path, path);
-    return Update([&](RegistryTree& tree, bool& changed) {
-        changed = tree.Find(impl_->path) && tree.Remove(full);
-        return changed;
-    });
+    return Write(
+        [full = Join(impl_->path, path)](RegistryTree& tree, bool& changed) {
+            changed = tree.Remove(full);
+            return true;
+        },
+        true);
 }
 
 bool RegistryKey::EnumKey(uint32_t index, std::string& name) const {
-    RegistryTree tree;
-    RegistryTree::Key* key = impl_ && Load(tree) ? tree.Find(impl_->path) : nullptr;
-    if (!key || index >= key->subkeys.size())
-        return false;
-    name = key->subkeys[index].name;
-    return true;
+    return impl_ && WithTree([&](RegistryTree& tree) {
+               const RegistryTree::Key* key = tree.Find(impl_->path);
+               if (!key || index >= key->subkeys.size())
+                   return false;
+               name = key->subkeys[index].name;
+               return true;
+           });
 }
 
 bool RegistryKey::EnumValue(uint32_t index,
                             std::string& name,
                             uint32_t& type,
                             uint32_t& size) const {
-    RegistryTree tree;
-    RegistryTree::Key* key = impl_ && Load(tree) ? tree.Find(impl_->path) : nullptr;
-    if (!key || index >= key->values.size())
-        return false;
-    const RegistryTree::Value& value = key->values[index];
-    name = value.name;
-    type = value.type;
-    size = static_cast<uint32_t>(value.data.size());
-    return true;
+    return impl_ && WithTree([&](RegistryTree& tree) {
+               const RegistryTree::Key* key = tree.Find(impl_->path);
+               if (!key || index >= key->values.size())
+                   return false;
+               const RegistryTree::Value& value = key->values[index];
+               name = value.name;
+               type = value.type;
+               size = static_cast<uint32_t>(value.data.size());
+               return true;
+           });
+}
+
+RegistrySession::RegistrySession() {
+    Session& s = TheSession();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    ++s.depth;
+}
+
+RegistrySession::~RegistrySession() {
+    Session& s = TheSession();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    try {
+        (void)s.Commit();
+    } catch (...) {
+        // Out of memory while formatting: the writes are lost, as a failed write's would be.
+    }
+    if (--s.depth == 0)
+        s.End();
+}
+
+bool RegistrySession::Commit() {
+    Session& s = TheSession();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.Commit();
 }

@@ -131,3 +131,11 @@ bool RegistryKey::EnumValue(uint32_t index,
     size = bytes;
     return true;
 }
+
+// Every call goes to the registry at once; there is nothing to batch.
+RegistrySession::RegistrySession() = default;
+RegistrySession::~RegistrySession() = default;
+
+bool RegistrySession::Commit() {
+    return true;
+}

@@ -1,8 +1,10 @@
 // Runs the built `scrivox` program as a user would, with its store in a folder of the test's own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -172,6 +174,65 @@ TEST_F(ScrivoxCli, DamagedStoreStillGivesACleanRun) {
     std::string reg = UserReg();
     EXPECT_EQ(reg.rfind("REGEDIT4\n", 0), 0u);
     EXPECT_NE(reg.find("\"CaseSensitive\"=\"no\""), std::string::npos);
+}
+
+TEST_F(ScrivoxCli, ARunWithTheSameTextsAndOptionsLeavesTheStoreFileAlone) {
+    tree_.Write("a.c", "nothing to find");
+    ASSERT_EQ(Run({"-r-", tree_.Path(), "*.c", "token", "T"}).exitCode, 0);
+    struct stat before, after;
+    ASSERT_EQ(::stat(home_.Join("scrivox/user.reg").c_str(), &before), 0);
+    ASSERT_EQ(Run({"-r-", tree_.Path(), "*.c", "token", "T"}).exitCode, 0);
+    ASSERT_EQ(::stat(home_.Join("scrivox/user.reg").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+}
+
+// A run stopped midway keeps its options: they are on disk before the run starts, and the
+// histories only after it. The program is held at its report, after the run, by a full pipe.
+TEST_F(ScrivoxCli, OptionsAreStoredBeforeTheRunAndHistoriesAfterIt) {
+    tree_.Write("a.c", "token");
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::fcntl(out[1], F_SETFL, O_NONBLOCK), 0);
+    const std::string page(4096, 'x');
+    size_t filled = 0;
+    for (size_t step : {page.size(), size_t(1)})
+        for (ssize_t n; (n = ::write(out[1], page.data(), step)) > 0;)
+            filled += size_t(n);
+    ASSERT_EQ(::fcntl(out[1], F_SETFL, 0), 0);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::close(out[1]);
+        ::setenv("XDG_CONFIG_HOME", home_.Path().c_str(), 1);
+        ::execl(SCRIVOX_CLI_PATH, "scrivox", "-r-", tree_.Path().c_str(), "*.c", "token", "T",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    for (int i = 0; i < 10000 && tree_.Read("a.c") != "T"; ++i)
+        ::usleep(1000);
+    ASSERT_EQ(tree_.Read("a.c"), "T");
+    const std::string during = UserReg();
+    EXPECT_NE(during.find("\"Subfolders\"=\"no\""), std::string::npos) << during;
+    EXPECT_EQ(during.find("History Lists"), std::string::npos) << during;
+
+    std::string report;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, size_t(n));
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(report.substr(filled), "1 file processed.\n1 replacement made.\n");
+    EXPECT_NE(
+        UserReg().find("History Lists\\Find]\n\"Count\"=dword:00000001\n\"Value0\"=\"token\""),
+        std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "engine/FileProcessorBase.h"
 #include "framework/LocalTime.h"
+#include "framework/RegistryKey.h"
 #include "settings/History.h"
 #include "settings/TRegConfigFile.h"
 #include "ui/CommandLine.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
 
+    // The store file is read once and written at most twice: before the run and after it.
+    RegistrySession session;
     TRegConfigFile store(kProgramStoreName);
     StoredOptions options = ReadStoredOptions(store);
 
@@ -75,8 +78,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    StdoutReport report;
-    DoOutcome outcome = DoCommand(in, store, &report);
+    // DoCommand's steps, with the options on disk before the run starts, so that a run stopped
+    // midway still leaves them. Store failures are not looked at: options and histories that
+    // cannot be kept are only lost.
+    const std::optional<std::string> refusal = CheckDoInputs(in);
+    if (!refusal) {
+        StoreOptions(store, in);
+        (void)session.Commit();
+        StdoutReport report;
+        (void)RunJob(JobFor(in), &report);
+    }
 
     // Each text goes to the top of its list's history, as the dialog's lists do on closing.
     const std::optional<std::string>* texts[] = {&data.FolderArg, &data.FilterArg, &data.FindArg,
@@ -88,9 +99,10 @@ int main(int argc, char** argv) {
         history.AddToTop(**texts[i]);
         history.Save();
     }
+    (void)session.Commit();
 
-    if (outcome.refusal) {
-        std::cerr << *outcome.refusal << '\n';
+    if (refusal) {
+        std::cerr << *refusal << '\n';
         return kUsageError;
     }
     return 0;
