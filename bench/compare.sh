@@ -2,7 +2,7 @@
 # Times the scrivox program against common find-and-replace tools on the seeded benchmark tree
 # and writes bench/RESULTS.md. One command, on a Debian machine with nothing set up:
 #
-#   bench/compare.sh [--runs N] [--no-huge] [--no-find-bench]
+#   bench/compare.sh [--runs N] [--no-huge] [--no-find-bench] [--no-wine]
 #
 # It installs what it lacks with apt-get, builds the native preset, makes build/bench-tree with
 # bench/gen_tree.py's defaults when it is missing, and works in build/bench-compare, which it
@@ -14,6 +14,7 @@
 #   --runs N          timed runs per tool and scenario (default 5; the median needs at least 5)
 #   --no-huge         skip the peak-memory run on a 5 GiB sparse file
 #   --no-find-bench   skip the engine-level table of bench/run.sh
+#   --no-wine         skip the Windows builds under Wine (bench/wine.sh)
 set -euo pipefail
 export LC_ALL=C  # byte semantics for sed, find and sort, and a '.' in $EPOCHREALTIME
 
@@ -23,12 +24,14 @@ root=$PWD
 runs=5
 huge=1
 findbench=1
+wine=1
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=${2:-}; shift 2 ;;
         --no-huge) huge=0; shift ;;
         --no-find-bench) findbench=0; shift ;;
-        *) echo "usage: bench/compare.sh [--runs N] [--no-huge] [--no-find-bench]" >&2; exit 2 ;;
+        --no-wine) wine=0; shift ;;
+        *) echo "usage: bench/compare.sh [--runs N] [--no-huge] [--no-find-bench] [--no-wine]" >&2; exit 2 ;;
     esac
 done
 if ! [[ $runs =~ ^[0-9]+$ ]] || [ "$runs" -lt 1 ]; then
@@ -457,6 +460,13 @@ if [ "$findbench" = 1 ]; then
     echo "Engine-level benchmark (bench/run.sh)"
     bench/run.sh --section "$area/find_bench.md" --repeat "$runs" >"$area/find_bench.log" 2>&1 ||
         { cat "$area/find_bench.log" >&2; fail "bench/run.sh failed"; }
+fi
+
+# The Windows builds under Wine beside the native engine, from bench/wine.sh.
+if [ "$wine" = 1 ]; then
+    echo "Windows builds under Wine (bench/wine.sh)"
+    bench/wine.sh --section "$area/wine.md" --repeat "$runs" >"$area/wine.log" 2>&1 ||
+        { cat "$area/wine.log" >&2; fail "bench/wine.sh failed"; }
 fi
 
 put load_end "$(load)"
