@@ -8,6 +8,7 @@
 #include "framework/FileAttributes.h"
 #include "framework/FileIdentity.h"
 #include "framework/PathSyntax.h"
+#include "framework/TFolder.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
@@ -17,6 +18,13 @@
 #endif
 
 namespace {
+
+std::set<std::string> Names(TFileNameIterator&& it) {
+    std::set<std::string> names;
+    while (it.Next())
+        names.insert(it.Name());
+    return names;
+}
 
 std::map<std::string, uint32_t> Search(const std::string& pattern) {
     std::map<std::string, uint32_t> found;
@@ -64,7 +72,60 @@ TEST(TFileNameIterator, IdentityIsTheSameWhateverPathReachesIt) {
     EXPECT_FALSE(GetFileIdentity(dir.Join("none"), a));
 }
 
+TEST(TFileNameIterator, EachSearchOfAnOpenFolderReadsItAnew) {
+    TempDir dir;
+    dir.Write("a.c", "x");
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path()));
+    EXPECT_EQ(Names(TFileNameIterator(folder, "*.c")), (std::set<std::string>{"a.c"}));
+    dir.Write("b.c", "x");
+    dir.Write("c.h", "x");
+    EXPECT_EQ(Names(TFileNameIterator(folder, "*.c")), (std::set<std::string>{"a.c", "b.c"}));
+    EXPECT_EQ(Names(TFileNameIterator(folder, "*.h")), (std::set<std::string>{"c.h"}));
+    FileIdentity byFolder, byPath;
+    ASSERT_TRUE(folder.GetIdentity(byFolder));
+    ASSERT_TRUE(GetFileIdentity(dir.Path(), byPath));
+    EXPECT_EQ(byFolder, byPath);
+}
+
+// More names than one read of the folder takes: a search left halfway is ended by the next,
+// which starts from the folder's first entry, not from where the other stopped.
+TEST(TFileNameIterator, NewSearchOfTheFolderStartsAtItsBeginningAndEndsTheOldOne) {
+    TempDir dir;
+    std::set<std::string> all;
+    for (int i = 0; i < 800; ++i) {
+        std::string name = "a-name-long-enough-to-fill-a-read-quickly-" + std::to_string(i) + ".c";
+        dir.Write(name, "");
+        all.insert(name);
+    }
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path() + kPathSeparator));
+    TFileNameIterator first(folder, "*.c");
+    for (int i = 0; i < 600; ++i)
+        ASSERT_TRUE(first.Next());
+    TFileNameIterator second(folder, "*.c");
+    EXPECT_FALSE(first.Next());
+    EXPECT_STREQ(first.Name(), "");
+    EXPECT_EQ(Names(std::move(second)), all);
+    EXPECT_EQ(Names(TFileNameIterator(folder, "*.*")).size(), all.size() + 2);  // "." and ".."
+}
+
 #ifndef _WIN32
+TEST(TFileNameIterator, OnlyFoldersOpenAndLinksToThemAreThemselves) {
+    TempDir dir;
+    dir.Write("file", "x");
+    dir.MakeFolder("real");
+    ASSERT_EQ(::symlink("real", dir.Join("link").c_str()), 0);
+    TFolder folder;
+    EXPECT_FALSE(folder.Open(dir.Join("file")));
+    EXPECT_FALSE(folder.Open(dir.Join("missing")));
+    ASSERT_TRUE(folder.Open(dir.Join("link")));
+    FileIdentity viaLink, real;
+    ASSERT_TRUE(folder.GetIdentity(viaLink));
+    ASSERT_TRUE(GetFileIdentity(dir.Join("real"), real));
+    EXPECT_EQ(viaLink, real);
+}
+
 TEST(TFileNameIterator, PosixHiddenReadOnlyAndSpecialEntries) {
     TempDir dir;
     dir.Write(".hidden.c", "x");
