@@ -77,7 +77,11 @@ bool FileRecurser::Recurse() {
                 continue;
             Path.resize(nameStart);
             Path += it.Name();
-            Processor->ProcessFile(TFileName(Path));
+            // The search has just seen a regular file under the name (POSIX: the status read
+            // by Attributes()).
+            TFileName file(Path);
+            file.SetFoundIn(&folder, true);
+            Processor->ProcessFile(file);
         }
     }
     return true;
