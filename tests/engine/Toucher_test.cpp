@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/FileRecurser.h"
 #include "engine/Run.h"
 #include "framework/FileTimes.h"
 #include "framework/TFileName.h"
@@ -21,6 +22,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "framework/TFolder.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -215,6 +218,97 @@ TEST(Toucher, FileHeldOpenByAnotherHandleIsSkipped) {
         EXPECT_TRUE(toucher.ProcessFile(TFileName(path)));
         EXPECT_EQ(toucher.FilesProcessed, 1);
     }
+}
+#endif
+
+#ifndef _WIN32
+int64_t OwnMtimeNs(const std::string& path) {
+    struct stat st;
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+TEST(Toucher, LinkToAFileGivesItsTargetTheTime) {
+    TempDir dir;
+    dir.Write("target.dat", kContent);
+    ASSERT_EQ(::symlink("target.dat", dir.Join("link.c").c_str()), 0);
+    const int64_t linkTime = OwnMtimeNs(dir.Join("link.c"));
+    JobSettings job;
+    job.folder = dir.Path();
+    job.filter = "*.c";
+    job.action = Action::Touch;
+    job.touchTime = At({2033, 3, 3, 3, 3, 3});
+    RecordingOwner owner;
+    EXPECT_EQ(RunJob(job, &owner).filesProcessed, 1);
+    EXPECT_EQ(TimesOf(dir.Join("target.dat")).lastWrite, job.touchTime);
+    EXPECT_EQ(OwnMtimeNs(dir.Join("link.c")), linkTime);
+}
+
+// Hands every name on to the Toucher as a copy, as a processor that keeps names would, after
+// `meddle` has had its way with the file.
+template <typename Meddle>
+class CopyingToucher final : public FileProcessorBase {
+public:
+    CopyingToucher(TTime time, Meddle meddle) : toucher(time), meddle_(meddle) {}
+    bool ProcessFile(const TFileName& file) override {
+        meddle_(file.FullPath());
+        kept.push_back(file);
+        return toucher.ProcessFile(kept.back());
+    }
+    void ShowResult(ReportOwner&) override {}
+    Toucher toucher;
+    std::vector<TFileName> kept;
+
+private:
+    Meddle meddle_;
+};
+
+// The walk saw a regular file; a copy of its name carries no such knowledge, so a FIFO or folder
+// that has taken the name since is found out and left alone.
+TEST(Toucher, CopyOfAWalkNameWhoseFileWasReplacedIsCheckedAgain) {
+    TempDir dir;
+    dir.Write("fifo.c", kContent);
+    dir.Write("folder.c", kContent);
+    auto replace = [](const std::string& path) {
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+        if (path.find("fifo.c") != std::string::npos) {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        } else {
+            ASSERT_EQ(::mkdir(path.c_str(), 0755), 0);
+        }
+    };
+    CopyingToucher<decltype(replace)> processor(At({2030, 1, 1, 0, 0, 0}), replace);
+    FileRecurser walker(dir.Path(), "*.c", false, &processor);
+    ASSERT_TRUE(walker.Recurse());
+    EXPECT_EQ(processor.kept.size(), 2u);
+    EXPECT_EQ(processor.toucher.FilesProcessed, 0);
+    for (const char* name : {"fifo.c", "folder.c"})
+        EXPECT_NE(TimesOf(dir.Join(name)).lastWrite, processor.toucher.Time) << name;
+}
+
+// Names kept past the walk reach their own files by path, not through a descriptor that the
+// walk has closed and that may by now be another folder's.
+TEST(Toucher, NamesKeptPastTheWalkTouchTheirOwnFiles) {
+    TempDir dir;
+    for (const char* name : {"kept/a.c", "kept/sub/b.c", "decoy/a.c", "decoy/b.c"})
+        dir.Write(name, kContent);
+    auto nothing = [](const std::string&) {};
+    CopyingToucher<decltype(nothing)> processor(At({2031, 1, 1, 0, 0, 0}), nothing);
+    FileRecurser walker(dir.Join("kept"), "*.c", true, &processor);
+    ASSERT_TRUE(walker.Recurse());
+    ASSERT_EQ(processor.kept.size(), 2u);
+
+    // The walk's descriptors are free again: these folders take them.
+    std::vector<TFolder> decoys(4);
+    for (TFolder& decoy : decoys)
+        ASSERT_TRUE(decoy.Open(dir.Join("decoy")));
+    const TTime later = At({2032, 2, 2, 2, 2, 2});
+    for (const TFileName& name : processor.kept)
+        EXPECT_TRUE(SetLastWriteTime(name, later)) << name.FullPath();
+    EXPECT_EQ(TimesOf(dir.Join("kept/a.c")).lastWrite, later);
+    EXPECT_EQ(TimesOf(dir.Join("kept/sub/b.c")).lastWrite, later);
+    for (const char* name : {"decoy/a.c", "decoy/b.c"})
+        EXPECT_NE(TimesOf(dir.Join(name)).lastWrite, later) << name;
 }
 #endif
 
