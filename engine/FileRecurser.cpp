@@ -8,6 +8,7 @@
 #include "framework/PathSyntax.h"
 #include "framework/TFileName.h"
 #include "framework/TFileNameIterator.h"
+#include "framework/TFolder.h"
 
 namespace {
 
@@ -39,16 +40,19 @@ bool FileRecurser::Recurse() {
     Path += kPathSeparator;
     const size_t nameStart = Path.size();
 
+    // One open folder serves the level's searches: the subfolders' and each filter's.
+    TFolder folder;
+    if (!folder.Open(Path))
+        return true;  // gone, or not to be read: nothing in it is found
     FileIdentity identity;
-    bool known = GetFileIdentity(Path, identity);
+    bool known = folder.GetIdentity(identity);
     if (known && std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end())
         return true;  // a link back to a folder this walk is inside of
     if (known)
         ancestors_.push_back(identity);
 
     if (Subfolders) {
-        Path += "*.*";
-        for (TFileNameIterator it(Path); it.Next();) {
+        for (TFileNameIterator it(folder, "*.*"); it.Next();) {
             const char* name = it.Name();
             if (!it.IsDirectory() || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
                 continue;
@@ -63,10 +67,8 @@ bool FileRecurser::Recurse() {
     for (const Filter& filter : Filters) {
         if (!IsUsableMask(filter.Mask))
             continue;
-        Path.resize(nameStart);
-        Path += filter.Mask;
         handed_.clear();
-        for (TFileNameIterator it(Path); it.Next();) {
+        for (TFileNameIterator it(folder, filter.Mask); it.Next();) {
             if (it.Attributes() & (kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial))
                 continue;
             // A file replaced under its name during the search may be listed again; one search
@@ -75,7 +77,11 @@ bool FileRecurser::Recurse() {
                 continue;
             Path.resize(nameStart);
             Path += it.Name();
-            Processor->ProcessFile(TFileName(Path));
+            // The search has just seen a regular file under the name (POSIX: the status read
+            // by Attributes()).
+            TFileName file(Path);
+            file.SetFoundIn(&folder, true);
+            Processor->ProcessFile(file);
         }
     }
     return true;

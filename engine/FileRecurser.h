@@ -13,7 +13,9 @@ class FileProcessorBase;
 // the filters to the processor. Depth first: a folder's subfolders are walked before its own
 // files, and its files are handed over filter by filter, in the order the search returns them,
 // so a file that matches two filters is handed over twice. Hidden and read-only files are
-// skipped; every subfolder is entered, hidden ones too.
+// skipped; every subfolder is entered, hidden ones too. The name handed over knows the open
+// folder it was found in and that it was a regular file then (see TFileName); a processor that
+// keeps a copy keeps a plain path.
 //
 // Filters are name patterns separated by ";", taken exactly as typed: "*.cpp; *.h" finds the
 // .cpp files and the names that begin with " " and end in .h. An empty filter, or one that holds

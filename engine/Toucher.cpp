@@ -5,7 +5,7 @@
 #include "framework/TFileName.h"
 
 bool Toucher::ProcessFile(const TFileName& file) {
-    if (!SetLastWriteTime(file.FullPath(), Time))
+    if (!SetLastWriteTime(file, Time))
         return false;
     ++FilesProcessed;
     return true;

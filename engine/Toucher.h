@@ -12,7 +12,8 @@ public:
     explicit Toucher(TTime time) : Time(time) {}
 
     // False, and the file not counted, when it has gone, is no longer a regular file, is held
-    // open by another program (Windows), or cannot take the time.
+    // open by another program (Windows), or cannot take the time. A name the walk has just
+    // seen as a regular file is not checked again (see SetLastWriteTime).
     bool ProcessFile(const TFileName& file) override;
     void ShowResult(ReportOwner& owner) override;
 

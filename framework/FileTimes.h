@@ -4,6 +4,8 @@
 
 #include "framework/TTime.h"
 
+class TFileName;
+
 // A file's time stamps, to the file system's resolution.
 struct FileTimes {
     TTime creation;  // where the platform reports one (Windows); otherwise zero
@@ -18,3 +20,6 @@ struct FileTimes {
 // missing file, a time the file system cannot hold, and on Windows for a file that any other
 // handle has open for reading, writing or deleting.
 [[nodiscard]] bool SetLastWriteTime(const std::string& path, TTime time);
+// The same for a name the walk may have handed over: reached through the walk's open folder,
+// and a regular file the walk has just seen there is taken as checked.
+[[nodiscard]] bool SetLastWriteTime(const TFileName& file, TTime time);

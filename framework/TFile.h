@@ -6,6 +6,8 @@
 
 #include "framework/FileIdentity.h"
 
+class TFileName;
+
 // An open file. Every failure is a false (or negative) result; a write counts only once Close
 // has reported success, since some file systems only report a full disk there.
 class TFile {
@@ -20,6 +22,8 @@ public:
     // For reading. Other programs may read it meanwhile, but not write it (Windows). Only a
     // regular file opens: a FIFO or a device that has taken a file's name is refused.
     [[nodiscard]] bool OpenRead(const std::string& path);
+    // The same for a name the walk may have handed over: opened through the walk's open folder.
+    [[nodiscard]] bool OpenRead(const TFileName& file);
     // An existing file for writing, emptied first. It keeps its identity, owner, permissions and
     // links: the file itself is rewritten, not replaced.
     [[nodiscard]] bool OpenTruncate(const std::string& path);

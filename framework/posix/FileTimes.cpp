@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+
 namespace {
 
 TTime FromTimespec(const struct timespec& ts) {
@@ -21,18 +24,34 @@ bool GetFileTimes(const std::string& path, FileTimes& times) {
     return true;
 }
 
-bool SetLastWriteTime(const std::string& path, TTime time) {
+namespace {
+
+bool SetLastWriteTimeAt(int folder, const char* name, bool seenRegular, TTime time) {
     int64_t seconds, nanoseconds;
     TimeToUnix(time, seconds, nanoseconds);
     if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds)
         return false;
     // The walk saw a regular file; if something else has taken its name since, leave it alone.
+    // Where the walk read the status just now, reading it again would close no gap.
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!seenRegular && (::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode)))
         return false;
     struct timespec times[2] = {};
     times[0].tv_nsec = UTIME_OMIT;  // last access stays as it is
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(nanoseconds);
-    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+    return ::utimensat(folder, name, times, 0) == 0;
+}
+
+}  // namespace
+
+bool SetLastWriteTime(const std::string& path, TTime time) {
+    return SetLastWriteTimeAt(AT_FDCWD, path.c_str(), false, time);
+}
+
+bool SetLastWriteTime(const TFileName& file, TTime time) {
+    if (const TFolder* folder = file.FoundIn())
+        return SetLastWriteTimeAt(folder->Descriptor(), file.NameInFolder(), file.SeenRegular(),
+                                  time);
+    return SetLastWriteTime(file.FullPath(), time);
 }

@@ -2,6 +2,9 @@
 
 #include "framework/posix/FileHelpers.h"
 
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -32,28 +35,50 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 
 namespace {
 
-int OpenFd(const std::string& path, int flags) {
+int OpenFdAt(int folder, const char* name, int flags) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC);
+        fd = ::openat(folder, name, flags | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int OpenFd(const std::string& path, int flags) {
+    return OpenFdAt(AT_FDCWD, path.c_str(), flags);
+}
+
+// O_NONBLOCK: a FIFO that took a file's name after the walk saw it must not hang the open,
+// and neither it nor a device (a link to /dev/zero reads for ever) is read at all. Regular
+// files read the same with it, so it stays set.
+int OpenRegularAt(int folder, const char* name) {
+    int fd = OpenFdAt(folder, name, O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
 }
 
 }  // namespace
 
 bool TFile::OpenRead(const std::string& path) {
-    // O_NONBLOCK: a FIFO that took a file's name after the walk saw it must not hang the open,
-    // and neither it nor a device (a link to /dev/zero reads for ever) is read at all. Regular
-    // files read the same with it, so it stays set.
-    int fd = OpenFd(path, O_RDONLY | O_NONBLOCK);
+    int fd = OpenRegularAt(AT_FDCWD, path.c_str());
     if (fd < 0)
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    *this = TFile();
+    handle_ = fd;
+    return true;
+}
+
+bool TFile::OpenRead(const TFileName& file) {
+    const TFolder* folder = file.FoundIn();
+    int fd = folder ? OpenRegularAt(folder->Descriptor(), file.NameInFolder())
+                    : OpenRegularAt(AT_FDCWD, file.FullPath().c_str());
+    if (fd < 0)
         return false;
-    }
     *this = TFile();
     handle_ = fd;
     return true;

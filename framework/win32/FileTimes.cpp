@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/TFileName.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
@@ -39,4 +40,9 @@ bool SetLastWriteTime(const std::string& path, TTime time) {
     lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
     // Null pointers leave the creation and last-access times exactly as they are.
     return ::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != 0;
+}
+
+bool SetLastWriteTime(const TFileName& file, TTime time) {
+    // The exclusive open above is the check here, whatever the walk saw.
+    return SetLastWriteTime(file.FullPath(), time);
 }

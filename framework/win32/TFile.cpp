@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/TFileName.h"
 #include "framework/win32/FileHelpers.h"
 #include "framework/win32/WidePath.h"
 
@@ -49,6 +50,10 @@ bool TFile::OpenRead(const std::string& path) {
     *this = TFile();
     handle_ = FromHandle(h);
     return true;
+}
+
+bool TFile::OpenRead(const TFileName& file) {
+    return OpenRead(file.FullPath());  // searches and opens here go by path
 }
 
 bool TFile::OpenTruncate(const std::string& path) {

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include "framework/FileAttributes.h"
+#include "framework/PathSyntax.h"
+#include "framework/TFolder.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
 struct TFileNameIterator::Impl {
+    TFolder* folder = nullptr;  // null for a search by path
     std::wstring pattern;
     UniqueFind find;
     WIN32_FIND_DATAW data{};
@@ -19,10 +22,32 @@ TFileNameIterator::TFileNameIterator(const std::string& pattern) : impl_(new Imp
     impl_->pattern = WidePath(pattern);
 }
 
-TFileNameIterator::~TFileNameIterator() = default;
+TFileNameIterator::TFileNameIterator(TFolder& folder, const std::string& pattern)
+    : impl_(new Impl) {
+    Start(folder, pattern);
+}
+
+void TFileNameIterator::Start(TFolder& folder, const std::string& pattern) {
+    std::string path = folder.Path();
+    if (path.empty() || !IsPathSeparator(path.back()))
+        path += kPathSeparator;
+    impl_->pattern = WidePath(path + pattern);
+    // Searches by path do not share the folder, but a newer one ends this one as on POSIX.
+    folder.search_ = this;
+    impl_->folder = &folder;
+}
+
+TFileNameIterator::~TFileNameIterator() {
+    if (impl_->folder && impl_->folder->search_ == this)
+        impl_->folder->search_ = nullptr;
+}
 
 bool TFileNameIterator::Next() {
     Impl& s = *impl_;
+    if (s.folder && s.folder->search_ != this) {
+        s.current = false;
+        return false;
+    }
     if (!s.started) {
         s.started = true;
         // Basic information skips the short names; large fetches read the folder in big steps.

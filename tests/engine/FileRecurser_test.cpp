@@ -120,6 +120,35 @@ TEST(FileRecurser, FileMatchingTwoFiltersIsHandedOverTwice) {
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "x.c"), 1);
 }
 
+// Each filter searches the folder anew: what the processing of one filter's files made there
+// is found by the later filters, in the folder walked and in its subfolders.
+TEST(FileRecurser, FileMadeBetweenTwoFilterSearchesIsFoundByTheLater) {
+    TempDir dir;
+    dir.Write("sub/a.c", "");
+    dir.Write("b.c", "");
+    class Maker final : public FileProcessorBase {
+    public:
+        explicit Maker(const TempDir& dir) : dir_(dir) {}
+        bool ProcessFile(const TFileName& file) override {
+            std::string name(file.NameAndExtension());
+            seen.push_back(name);
+            if (name == "a.c")
+                dir_.Write("sub/late-a.h", "");
+            if (name == "b.c")
+                dir_.Write("late-b.h", "");
+            return true;
+        }
+        void ShowResult(ReportOwner&) override {}
+        std::vector<std::string> seen;
+
+    private:
+        const TempDir& dir_;
+    } maker(dir);
+    FileRecurser walker(dir.Path(), "*.c;*.h", true, &maker);
+    ASSERT_TRUE(walker.Recurse());
+    EXPECT_EQ(maker.seen, (std::vector<std::string>{"a.c", "late-a.h", "b.c", "late-b.h"}));
+}
+
 TEST(FileRecurser, SkipsHiddenAndReadOnlyFilesButEntersHiddenFolders) {
     TempDir dir;
     dir.Write(".hid.c", "");

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "engine/FileRecurser.h"
 #include "engine/Run.h"
 #include "framework/FileTimes.h"
 #include "framework/TFileName.h"
@@ -21,6 +23,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "framework/TFolder.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -215,6 +219,83 @@ TEST(Toucher, FileHeldOpenByAnotherHandleIsSkipped) {
         EXPECT_TRUE(toucher.ProcessFile(TFileName(path)));
         EXPECT_EQ(toucher.FilesProcessed, 1);
     }
+}
+#endif
+
+#ifndef _WIN32
+int64_t OwnMtimeNs(const std::string& path) {
+    struct stat st;
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+TEST(Toucher, LinkToAFileGivesItsTargetTheTime) {
+    TempDir dir;
+    dir.Write("target.dat", kContent);
+    ASSERT_EQ(::symlink("target.dat", dir.Join("link.c").c_str()), 0);
+    const int64_t linkTime = OwnMtimeNs(dir.Join("link.c"));
+    JobSettings job;
+    job.folder = dir.Path();
+    job.filter = "*.c";
+    job.action = Action::Touch;
+    job.touchTime = At({2033, 3, 3, 3, 3, 3});
+    RecordingOwner owner;
+    EXPECT_EQ(RunJob(job, &owner).filesProcessed, 1);
+    EXPECT_EQ(TimesOf(dir.Join("target.dat")).lastWrite, job.touchTime);
+    EXPECT_EQ(OwnMtimeNs(dir.Join("link.c")), linkTime);
+}
+
+// Keeps a copy of every name it is handed, as a processor that remembers names would, and
+// touches through the copy, after putting a FIFO or a folder in place of fifo.c and folder.c.
+class KeepingToucher final : public FileProcessorBase {
+public:
+    explicit KeepingToucher(TTime time) : toucher(time) {}
+    bool ProcessFile(const TFileName& file) override {
+        const std::string& path = file.FullPath();
+        const std::string_view name = file.NameAndExtension();
+        if (name == "fifo.c" || name == "folder.c") {
+            EXPECT_EQ(::unlink(path.c_str()), 0);
+            EXPECT_EQ(name == "fifo.c" ? ::mkfifo(path.c_str(), 0644) : ::mkdir(path.c_str(), 0755),
+                      0);
+        }
+        kept.push_back(file);
+        return toucher.ProcessFile(kept.back());
+    }
+    void ShowResult(ReportOwner&) override {}
+    Toucher toucher;
+    std::vector<TFileName> kept;
+};
+
+// A copy of a walk name carries neither the walk's status read nor its open folder: a FIFO or
+// folder that took the name after the walk saw a file there is found out and left alone, and a
+// copy used after the walk reaches its file by path, not through a descriptor that the walk has
+// closed and that may by now be another folder's.
+TEST(Toucher, CopiesOfWalkNamesAreCheckedAgainAndGoByPath) {
+    TempDir dir;
+    for (const char* name : {"kept/a.c", "kept/sub/b.c", "kept/fifo.c", "kept/folder.c",
+                             "decoy/a.c", "decoy/b.c"})
+        dir.Write(name, kContent);
+    KeepingToucher processor(At({2031, 1, 1, 0, 0, 0}));
+    FileRecurser walker(dir.Join("kept"), "*.c", true, &processor);
+    ASSERT_TRUE(walker.Recurse());
+    ASSERT_EQ(processor.kept.size(), 4u);
+    EXPECT_EQ(processor.toucher.FilesProcessed, 2);
+    for (const char* name : {"kept/fifo.c", "kept/folder.c"})
+        EXPECT_NE(TimesOf(dir.Join(name)).lastWrite, processor.toucher.Time) << name;
+
+    // The walk's descriptors are free again: these folders take them.
+    std::vector<TFolder> decoys(4);
+    for (TFolder& decoy : decoys)
+        ASSERT_TRUE(decoy.Open(dir.Join("decoy")));
+    const TTime later = At({2032, 2, 2, 2, 2, 2});
+    int touched = 0;
+    for (const TFileName& name : processor.kept)
+        touched += SetLastWriteTime(name, later) ? 1 : 0;
+    EXPECT_EQ(touched, 2);
+    for (const char* name : {"kept/a.c", "kept/sub/b.c"})
+        EXPECT_EQ(TimesOf(dir.Join(name)).lastWrite, later) << name;
+    for (const char* name : {"decoy/a.c", "decoy/b.c"})
+        EXPECT_NE(TimesOf(dir.Join(name)).lastWrite, later) << name;
 }
 #endif
 

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
+#include "framework/FileTimes.h"
 #include "framework/TFile.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -87,6 +92,46 @@ TEST(TFile, ReadsToTheEndAndReportsMissingFiles) {
 }
 
 #ifndef _WIN32
+std::string ReadAll(const TFileName& name) {
+    TFile f;
+    if (!f.OpenRead(name))
+        return "(not opened)";
+    std::string got;
+    char buf[256];
+    for (long long n; (n = f.Read(buf, sizeof buf)) > 0;)
+        got.append(buf, static_cast<size_t>(n));
+    return got;
+}
+
+// A name from the walk is reached through the folder the walk holds open, even once the
+// folder's path leads elsewhere; a copy or move of it, which may outlive the folder, goes by path.
+TEST(TFile, WalkNameIsReachedThroughItsOpenFolderAndItsCopiesByPath) {
+    TempDir dir;
+    dir.Write("old/f.c", "walked");
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Join("old")));
+    TFileName walked(dir.Join("old/f.c"));
+    walked.SetFoundIn(&folder, true);
+    const TFileName copy = walked;
+    TFileName source(dir.Join("old/f.c"));
+    source.SetFoundIn(&folder, true);
+    const TFileName moved(std::move(source));
+    ASSERT_EQ(std::rename(dir.Join("old").c_str(), dir.Join("moved").c_str()), 0);
+    dir.Write("old/f.c", "by path");
+
+    EXPECT_EQ(ReadAll(walked), "walked");
+    EXPECT_EQ(ReadAll(copy), "by path");
+    EXPECT_EQ(ReadAll(moved), "by path");
+    const TTime t1 = TimeFromUnix(1500000000, 0), t2 = TimeFromUnix(1600000000, 0);
+    ASSERT_TRUE(SetLastWriteTime(walked, t1));
+    ASSERT_TRUE(SetLastWriteTime(copy, t2));
+    FileTimes times;
+    ASSERT_TRUE(GetFileTimes(dir.Join("moved/f.c"), times));
+    EXPECT_EQ(times.lastWrite, t1);
+    ASSERT_TRUE(GetFileTimes(dir.Join("old/f.c"), times));
+    EXPECT_EQ(times.lastWrite, t2);
+}
+
 TEST(FileOperations, PosixCopyKeepsPermissionsAndReplacesLinksNotTheirTargets) {
     TempDir dir;
     dir.Write("a", "content");

@@ -8,6 +8,7 @@
 #include "framework/FileAttributes.h"
 #include "framework/FileIdentity.h"
 #include "framework/PathSyntax.h"
+#include "framework/TFolder.h"
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
@@ -17,6 +18,13 @@
 #endif
 
 namespace {
+
+std::set<std::string> Names(TFileNameIterator&& it) {
+    std::set<std::string> names;
+    while (it.Next())
+        names.insert(it.Name());
+    return names;
+}
 
 std::map<std::string, uint32_t> Search(const std::string& pattern) {
     std::map<std::string, uint32_t> found;
@@ -62,6 +70,30 @@ TEST(TFileNameIterator, IdentityIsTheSameWhateverPathReachesIt) {
     EXPECT_EQ(a, b);
     EXPECT_FALSE(a == c);
     EXPECT_FALSE(GetFileIdentity(dir.Join("none"), a));
+}
+
+// More names than one read of the folder takes: a search left halfway is ended by the next,
+// which reads the folder anew from its first entry, not on from where the other stopped.
+TEST(TFileNameIterator, NewSearchOfAnOpenFolderRereadsItAndEndsTheOldOne) {
+    TempDir dir;
+    std::set<std::string> all;
+    for (int i = 0; i < 800; ++i) {
+        std::string name = "a-name-long-enough-to-fill-a-read-quickly-" + std::to_string(i) + ".c";
+        dir.Write(name, "");
+        all.insert(name);
+    }
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Path() + kPathSeparator));
+    TFileNameIterator first(folder, "*.c");
+    for (int i = 0; i < 600; ++i)
+        ASSERT_TRUE(first.Next());
+    dir.Write("late.c", "");
+    all.insert("late.c");
+    TFileNameIterator second(folder, "*.c");
+    EXPECT_FALSE(first.Next());
+    EXPECT_STREQ(first.Name(), "");
+    EXPECT_EQ(Names(std::move(second)), all);
+    EXPECT_EQ(Names(TFileNameIterator(folder, "*.*")).size(), all.size() + 2);  // "." and ".."
 }
 
 #ifndef _WIN32
