@@ -125,14 +125,14 @@ bool Replacer::ProcessFile(const TFileName& file) {
     }
     TFile in;
     FileStamp scanned;
-    if (!in.OpenRead(path) || !in.GetStamp(scanned))
+    if (!in.OpenRead(file) || !in.GetStamp(scanned))
         return false;
     if (IsWaiting(scanned.identity)) {
         // Handed over again (it matches two filters, or through a link): it is read as it will
         // be, with the new content that waits for it in place.
         (void)in.Close();
         PutWaitingInPlace();
-        if (!in.OpenRead(path) || !in.GetStamp(scanned))
+        if (!in.OpenRead(file) || !in.GetStamp(scanned))
             return false;
     }
     std::unique_ptr<Finished> finished(
