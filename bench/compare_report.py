@@ -253,6 +253,17 @@ def main():
     with open(out, "w") as f:
         f.write("\n".join(L) + "\n")
 
+    # The README shows the same summary, between the same markers.
+    readme = os.path.join(os.path.dirname(os.path.abspath(out)), "..", "README.md")
+    begin, end = "<!-- readme:begin -->", "<!-- readme:end -->"
+    block = "\n".join(L[L.index(begin):L.index(end) + 1])
+    if os.path.exists(readme):
+        text = open(readme).read()
+        if begin in text and end in text:
+            text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
+            with open(readme, "w") as f:
+                f.write(text)
+
 
 if __name__ == "__main__":
     main()

@@ -35,6 +35,7 @@ cmake --build build/win64 -j2 --target find_bench win_calls >/dev/null
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
 wineserver -p >/dev/null 2>&1 || true
+wineboot </dev/null >/dev/null 2>&1 || true  # services started away from any output pipe
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 area=$(mktemp -d)
