@@ -168,6 +168,7 @@ PY
 )"
 
 cc -O2 -Wall -o "$area/touch_loop" bench/touch_loop.c
+cc -O2 -Wall -o "$area/touch_walk" bench/touch_walk.c
 
 # --- Machine -----------------------------------------------------------------------------------
 put cpus "$(nproc)"
@@ -368,6 +369,8 @@ tool_cmds=()
 add_tool touch scrivox "$(scrivox_cmd unused)" "Action 2 (Touch): every matching file's last-write time set to now"
 add_tool touch loop "$(q "$area/touch_loop") $(q "$list")" \
     "bench/touch_loop.c: one utimensat per listed file, no walk, no stat"
+add_tool touch walk "$(q "$area/touch_walk") . $(q "$filter")" \
+    "bench/touch_walk.c: diagnostic, the walk's own directory reads (one per filter and one for subfolders), one status read and one utimensat per file, in bare C"
 add_tool touch scrivox-nosync "$(scrivox_cmd unused . eatmydata)" "$nosync_note"
 mkdir -p "$area/empty"
 add_tool touch scrivox-empty "$(scrivox_cmd unused "$(q "$area/empty")")" \
@@ -385,6 +388,8 @@ for ((r = 1; r <= runs; r++)); do
             continue
         fi
         [[ $tool != scrivox* ]] || check_report touch "$nfiles" -1 || exit 1
+        [ "$tool" != walk ] || grep -qx "$nfiles files touched" "$area/out" ||
+            fail "touch_walk touched $(cat "$area/out"), $nfiles are listed"
         # Exactly the listed files changed, each to a time within the run; nothing else moved.
         python3 - "$tree" "$work" "$list" "$t0" "$t1" "$tool" <<'PY' || exit 1
 import os, sys
