@@ -178,6 +178,11 @@ bool Replacer::PutInPlace(Finished& file) {
 }
 
 void Replacer::PutWaitingInPlace() {
+    std::vector<TFileReplacement*> group;
+    group.reserve(waiting_.size());
+    for (auto& file : waiting_)
+        group.push_back(file->sink.Replacement());
+    (void)TFileReplacement::FlushTogether(group.data(), group.size());
     for (auto& file : waiting_)
         (void)PutInPlace(*file);
     waiting_.clear();

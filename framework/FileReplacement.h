@@ -34,8 +34,14 @@ public:
     // it comes later, finds its flush mostly done. Flushing files one after the other costs a
     // full round trip to the disk each; started together they share the trips.
     void StartFlush();
-    // Flushes the new content to the disk and puts it in place.
+    // Flushes the new content to the disk, unless FlushTogether did, and puts it in place.
     [[nodiscard]] bool Commit();
+
+    // Flushes several started replacements with one request to the disk where the system can
+    // and it costs no more than theirs alone would (Linux: one sync of the file system while
+    // little else on it waits to be written). True when it did; their Commit then skips its own
+    // flush. False changes nothing: each Commit flushes, and fails, on its own.
+    static bool FlushTogether(TFileReplacement* const* group, size_t count);
 
     // How Commit put the content in place, for the curious and for tests.
     Method UsedMethod() const { return method_; }

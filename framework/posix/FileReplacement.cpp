@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -32,6 +33,7 @@ struct TFileReplacement::Impl {
     int fd = -1;
     bool inPlace = false;
     bool prepared = false;  // permissions and owner given
+    bool flushed = false;   // on the disk through FlushTogether
     struct stat original {};
 
     // The new file takes the old one's permissions and owner; an owner that cannot be given
@@ -99,7 +101,7 @@ bool TFileReplacement::Commit() {
     Impl& s = *impl_;
     if (s.fd < 0 || !s.Prepare())
         return false;
-    if (::fsync(s.fd) != 0)
+    if (!s.flushed && ::fsync(s.fd) != 0)
         return false;
     if (s.inPlace) {
         struct stat temp;
@@ -129,6 +131,70 @@ bool TFileReplacement::Commit() {
     int fd = s.fd;
     s.fd = -1;
     ::close(fd);
+    // The copied-from temporary file is done with at once, not when this object goes.
+    if (!s.tempName.empty())
+        ::unlink(std::exchange(s.tempName, std::string()).c_str());
+    return true;
+}
+
+namespace {
+
+// Bytes the whole system holds for writing (dirty or being written), from /proc/meminfo; false
+// where that is not known.
+bool PendingWriteBytes(uint64_t& bytes) {
+    int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char text[8192];
+    ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    text[n] = '\0';
+    int found = 0;
+    bytes = 0;
+    for (const char* key : {"\nDirty:", "\nWriteback:"}) {
+        const char* at = std::strstr(text, key);
+        if (!at)
+            return false;
+        bytes += std::strtoull(at + std::strlen(key), nullptr, 10) * 1024;  // in kB
+        ++found;
+    }
+    return found == 2;
+}
+
+}  // namespace
+
+bool TFileReplacement::FlushTogether(TFileReplacement* const* group, size_t count) {
+    // A file-system sync writes whatever else waits on that file system too: only worth it for
+    // several files, and only while nearly all that waits is ours.
+    constexpr uint64_t kOthersAllowance = 16u << 20;
+    if (count < 2)
+        return false;
+    std::vector<std::pair<dev_t, int>> devices;
+    uint64_t ours = 0;
+    for (size_t i = 0; i < count; ++i) {
+        Impl& s = *group[i]->impl_;
+        struct stat st;
+        if (s.fd < 0 || s.inPlace || !s.Prepare() || s.inPlace || ::fstat(s.fd, &st) != 0)
+            return false;
+        ours += static_cast<uint64_t>(st.st_size);
+        bool seen = false;
+        for (const auto& d : devices)
+            seen = seen || d.first == st.st_dev;
+        if (!seen)
+            devices.emplace_back(st.st_dev, s.fd);
+    }
+    uint64_t pending = 0;
+    if (!PendingWriteBytes(pending) || pending > ours + kOthersAllowance)
+        return false;
+    // syncfs reports a write-back failure of any file of its file system since the descriptor
+    // was opened, which covers everything written through these.
+    for (const auto& d : devices)
+        if (::syncfs(d.second) != 0)
+            return false;
+    for (size_t i = 0; i < count; ++i)
+        group[i]->impl_->flushed = true;
     return true;
 }
 

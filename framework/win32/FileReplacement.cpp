@@ -103,6 +103,10 @@ bool TFileReplacement::Commit() {
             !::CloseHandle(out.Release()))
             return false;
         method_ = Method::InPlace;
+        // The copied-from temporary file is done with at once, not when this object goes.
+        s.temp.Reset();
+        ::DeleteFileW(s.tempName.c_str());
+        s.tempName.clear();
         return true;
     }
     s.temp.Reset();
@@ -124,6 +128,11 @@ bool TFileReplacement::Commit() {
 
 // Windows has no call that starts a flush without waiting for it; Commit does it all.
 void TFileReplacement::StartFlush() {}
+
+// Flushing a whole volume needs administrator rights: each Commit flushes its own file.
+bool TFileReplacement::FlushTogether(TFileReplacement* const*, size_t) {
+    return false;
+}
 
 int RemoveStaleReplacements(const std::string& folder) {
     std::wstring base = WidePath(folder);

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/FileOperations.h"
 #include "tests/support/TempDir.h"
@@ -128,5 +130,43 @@ TEST(FileReplacement, HardLinkedFilesAreRewrittenInPlace) {
     EXPECT_EQ(Leftovers(dir.Path()), 0u);
 }
 #endif
+
+// Replacements flushed as a group (or, where the system declines, each on its own) end exactly
+// as replacements committed one by one, hard-linked files included.
+TEST(FileReplacement, GroupFlushedReplacementsCommitWhole) {
+    TempDir dir;
+    std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
+    for (const std::string& name : names)
+        dir.Write(name, "old " + name);
+#ifndef _WIN32
+    names.push_back("linked.txt");
+    dir.Write("linked.txt", "old linked.txt");
+    ASSERT_EQ(::link(dir.Join("linked.txt").c_str(), dir.Join("other name").c_str()), 0);
+#endif
+    for (size_t with = 1; with <= names.size(); ++with) {
+        std::vector<std::unique_ptr<TFileReplacement>> group;
+        std::vector<TFileReplacement*> pointers;
+        for (size_t i = 0; i < with; ++i) {
+            group.emplace_back(new TFileReplacement);
+            const std::string content = "new " + std::to_string(with) + " " + names[i];
+            ASSERT_TRUE(group.back()->Begin(dir.Join(names[i])));
+            ASSERT_TRUE(group.back()->Write(content.data(), content.size()));
+            group.back()->StartFlush();
+            pointers.push_back(group.back().get());
+        }
+        const bool together = TFileReplacement::FlushTogether(pointers.data(), pointers.size());
+        if (with == 1) {
+            EXPECT_FALSE(together) << "one file gains nothing from a group flush";
+        }
+        for (auto& r : group)
+            EXPECT_TRUE(r->Commit());
+        for (size_t i = 0; i < with; ++i)
+            EXPECT_EQ(dir.Read(names[i]), "new " + std::to_string(with) + " " + names[i]);
+        EXPECT_EQ(Leftovers(dir.Path()), 0u);
+    }
+#ifndef _WIN32
+    EXPECT_EQ(dir.Read("other name"), dir.Read("linked.txt"));
+#endif
+}
 
 }  // namespace
