@@ -77,15 +77,5 @@ if [ -n "$section" ]; then
     exit 0
 fi
 # The table replaces the one between the markers, or is added at the end.
-python3 - bench/RESULTS.md "$block" <<'PY'
-import os, sys
-path, block = sys.argv[1], open(sys.argv[2]).read()
-text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
-begin, end = "<!-- find_bench:begin -->", "<!-- find_bench:end -->\n"
-if begin in text and end in text:
-    text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
-else:
-    text = text.rstrip("\n") + "\n\n" + block
-open(path, "w").write(text)
-PY
+python3 bench/put_section.py find_bench bench/RESULTS.md "$block"
 echo "updated bench/RESULTS.md"

@@ -128,15 +128,5 @@ if [ -n "$section" ]; then
     cp "$area/block.md" "$section"
     exit 0
 fi
-python3 - bench/RESULTS.md "$area/block.md" <<'PY'
-import os, sys
-path, block = sys.argv[1], open(sys.argv[2]).read()
-text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
-begin, end = "<!-- wine:begin -->", "<!-- wine:end -->\n"
-if begin in text and end in text:
-    text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
-else:
-    text = text.rstrip("\n") + "\n\n" + block
-open(path, "w").write(text)
-PY
+python3 bench/put_section.py wine bench/RESULTS.md "$area/block.md"
 echo "updated bench/RESULTS.md"
