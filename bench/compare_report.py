@@ -12,6 +12,8 @@ import os
 import statistics
 import sys
 
+from put_section import put_section
+
 TITLES = {
     "read": "1. Read bound",
     "cs": "2. Case-sensitive replace",
@@ -264,14 +266,8 @@ def main():
     # The README shows the same summary, between the same markers.
     readme = os.path.join(os.path.dirname(os.path.abspath(out)), "..", "README.md")
     begin, end = "<!-- readme:begin -->", "<!-- readme:end -->"
-    block = "\n".join(L[L.index(begin):L.index(end) + 1])
-    if os.path.exists(readme):
-        text = open(readme).read()
-        if begin in text and end in text:
-            text = text[:text.index(begin)] + block + text[text.index(end) + len(end):]
-            with open(readme, "w") as f:
-                f.write(text)
-
+    if os.path.exists(readme) and begin in open(readme).read():
+        put_section("readme", readme, "\n".join(L[L.index(begin):L.index(end) + 1]) + "\n")
 
 if __name__ == "__main__":
     main()

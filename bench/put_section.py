@@ -7,9 +7,7 @@ import os
 import sys
 
 
-def main():
-    name, path, block_file = sys.argv[1:4]
-    block = open(block_file).read()
+def put_section(name, path, block):
     text = open(path).read() if os.path.exists(path) else "# Benchmark results\n"
     begin, end = f"<!-- {name}:begin -->", f"<!-- {name}:end -->\n"
     if begin in text and end in text:
@@ -18,6 +16,11 @@ def main():
         text = text.rstrip("\n") + "\n\n" + block
     with open(path, "w") as f:
         f.write(text)
+
+
+def main():
+    name, path, block_file = sys.argv[1:4]
+    put_section(name, path, open(block_file).read())
 
 
 if __name__ == "__main__":
