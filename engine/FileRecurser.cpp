@@ -1,7 +1,6 @@
 #include "engine/FileRecurser.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engine/FileProcessorBase.h"
 #include "framework/FileAttributes.h"
@@ -16,9 +15,14 @@ bool IsUsableMask(const std::string& mask) {
     return !mask.empty() && mask.find_first_of("\\/") == std::string::npos;
 }
 
+constexpr uint32_t kNotHandedOver =
+    kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial | kAttrLink;
+
 }  // namespace
 
-FileRecurser::FileRecurser(std::string path, std::string_view filterText, bool subfolders,
+FileRecurser::FileRecurser(std::string path,
+                           std::string_view filterText,
+                           bool subfolders,
                            FileProcessorBase* processor)
     : Path(std::move(path)), Subfolders(subfolders), Processor(processor) {
     FilterCount = 1 + static_cast<int>(std::count(filterText.begin(), filterText.end(), ';'));
@@ -31,58 +35,83 @@ FileRecurser::FileRecurser(std::string path, std::string_view filterText, bool s
     }
 }
 
-bool FileRecurser::Recurse() {
-    // A folder typed with a trailing separator (a drive's root) gets no second one.
-    size_t separator = Path.size();
-    if (separator > 0 && IsPathSeparator(Path[separator - 1]))
-        --separator;
-    Path.resize(separator);
-    Path += kPathSeparator;
-    const size_t nameStart = Path.size();
+FileRecurser::~FileRecurser() = default;
 
-    // One open folder serves the level's searches: the subfolders' and each filter's.
+bool FileRecurser::Recurse() {
+    folders_.clear();
+    handed_.clear();
     TFolder folder;
     if (!folder.Open(Path))
         return true;  // gone, or not to be read: nothing in it is found
-    FileIdentity identity;
-    bool known = folder.GetIdentity(identity);
-    if (known && std::find(ancestors_.begin(), ancestors_.end(), identity) != ancestors_.end())
-        return true;  // a link back to a folder this walk is inside of
-    if (known)
-        ancestors_.push_back(identity);
+    // A folder typed with a trailing separator (a drive's root) gets no second one.
+    if (Path.empty() || !IsPathSeparator(Path.back()))
+        Path += kPathSeparator;
+    Walk(folder);
+    return true;
+}
 
+void FileRecurser::Walk(TFolder& folder) {
+    FileIdentity identity;
+    if (!folder.GetIdentity(identity) || !folders_.insert(identity).second)
+        return;
+    (void)folder.List();  // what could be read is walked
+    const size_t nameStart = Path.size();
+
+    // Links to folders are not entered: one that leads inside the chosen folder leads to a
+    // folder the walk reaches under its own name, and nothing outside is walked.
     if (Subfolders) {
-        for (TFileNameIterator it(folder, "*.*"); it.Next();) {
-            const char* name = it.Name();
-            if (!it.IsDirectory() || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        for (size_t i = 0; i < folder.EntryCount(); ++i) {
+            TFolder sub;
+            if (!folder.EntryIsFolder(i) || !sub.OpenSubfolder(folder, folder.EntryName(i)))
                 continue;
             Path.resize(nameStart);
-            Path += name;
-            Recurse();
+            Path += folder.EntryName(i);
+            Path += kPathSeparator;
+            Walk(sub);
         }
     }
-    if (known)
-        ancestors_.pop_back();
 
+    TFolder holder;  // a link target's folder, for the file being handed over
+    std::string target;
+    // A name that two filters match is handed over once, even when the file under it is
+    // another by the second time (the processor put a new one in its place).
+    std::vector<bool> handedHere(folder.EntryCount());
     for (const Filter& filter : Filters) {
         if (!IsUsableMask(filter.Mask))
             continue;
-        handed_.clear();
         for (TFileNameIterator it(folder, filter.Mask); it.Next();) {
-            if (it.Attributes() & (kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial))
+            EntryStatus status;
+            target.clear();
+            if (handedHere[it.Index()] || !folder.EntryStatusOf(it.Index(), status) ||
+                ((status.attributes & kAttrLink) &&
+                 !FollowInside(folder, it.Name(), holder, target, status)) ||
+                (status.attributes & kNotHandedOver))
                 continue;
-            // A file replaced under its name during the search may be listed again; one search
-            // hands each name over once.
-            if (!handed_.insert(it.Name()).second)
+            // However many names, links and filters lead to a file, it is handed over once.
+            handedHere[it.Index()] = true;
+            if (!handed_.insert(status.identity).second)
                 continue;
             Path.resize(nameStart);
             Path += it.Name();
-            // The search has just seen a regular file under the name (POSIX: the status read
-            // by Attributes()).
             TFileName file(Path);
-            file.SetFoundIn(&folder, true);
+            file.SetFoundIn(&folder, status.identity);
+            if (!target.empty())
+                file.SetLinkTarget(&holder, target.c_str());
             Processor->ProcessFile(file);
         }
     }
-    return true;
+}
+
+bool FileRecurser::FollowInside(const TFolder& folder,
+                                const char* name,
+                                TFolder& holder,
+                                std::string& target,
+                                EntryStatus& status) {
+    const uint32_t hidden = status.attributes & kAttrHidden;
+    if (!folder.FollowLink(name, holder, target) || !holder.StatusOf(target.c_str(), status))
+        return false;
+    status.attributes |= hidden;
+    // Nothing outside the chosen folder is acted on, whatever a link in it says. Every folder
+    // walked so far lies inside; the chosen folder itself is the first of them.
+    return holder.LiesWithin(folders_);
 }

@@ -6,16 +6,23 @@
 #include <vector>
 
 #include "framework/FileIdentity.h"
+#include "framework/TFolder.h"
 
 class FileProcessorBase;
 
 // Walks a folder and, when asked, every folder below it, handing each file that matches one of
 // the filters to the processor. Depth first: a folder's subfolders are walked before its own
-// files, and its files are handed over filter by filter, in the order the search returns them,
-// so a file that matches two filters is handed over twice. Hidden and read-only files are
-// skipped; every subfolder is entered, hidden ones too. The name handed over knows the open
-// folder it was found in and that it was a regular file then (see TFileName); a processor that
-// keeps a copy keeps a plain path.
+// files, and its files are handed over filter by filter, in the order of the folder's listing.
+// Each folder is listed once, at its start, so nothing made in it meanwhile (a backup, a
+// temporary file) is handed over. Hidden and read-only files are skipped; every subfolder is
+// entered, hidden ones too.
+//
+// Each file is handed over at most once per walk, however it is reached: by two filters, by a
+// second hard link, through a link. A link to a file is followed only to a file inside the
+// chosen folder (by identity, not by name); links to folders are not entered, since one inside
+// leads to a folder the walk reaches under its own name. The name handed over knows the open
+// folders it was found in and the file seen there (see TFileName); a processor that keeps a
+// copy keeps a plain path.
 //
 // Filters are name patterns separated by ";", taken exactly as typed: "*.cpp; *.h" finds the
 // .cpp files and the names that begin with " " and end in .h. An empty filter, or one that holds
@@ -28,8 +35,11 @@ public:
         std::string Mask;
     };
 
-    FileRecurser(std::string path, std::string_view filterText, bool subfolders,
+    FileRecurser(std::string path,
+                 std::string_view filterText,
+                 bool subfolders,
                  FileProcessorBase* processor);
+    ~FileRecurser();
 
     // Every level of the walk appends to the one working path, so Recurse is not re-entrant.
     bool Recurse();
@@ -42,8 +52,17 @@ public:
     FileProcessorBase* Processor;
 
 private:
-    // The folders on the current walk's path, so that a link back to one is not entered again.
-    std::vector<FileIdentity> ancestors_;
-    // The names the current filter search has handed over.
-    std::unordered_set<std::string> handed_;
+    void Walk(TFolder& folder);
+    // Follows a link to a file inside the chosen folder: `holder` gets the target's folder,
+    // `target` its name there, `status` its status. False for anything else.
+    bool FollowInside(const TFolder& folder,
+                      const char* name,
+                      TFolder& holder,
+                      std::string& target,
+                      EntryStatus& status);
+
+    // The folders listed so far, all inside the chosen folder.
+    FolderSet folders_;
+    // The files handed over so far.
+    std::unordered_set<FileIdentity, FileIdentityHash> handed_;
 };

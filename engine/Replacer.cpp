@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "engine/RunReport.h"
 #include "framework/FileIdentity.h"
@@ -9,6 +10,7 @@
 #include "framework/FileReplacement.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
+#include "framework/TFolder.h"
 
 namespace {
 
@@ -24,23 +26,30 @@ private:
 };
 
 // Collects the new content beside the file, started only when the first match is found; the
-// replacement is dropped when the sink ends uncommitted, whatever happened.
+// replacement is dropped when the sink ends uncommitted, whatever happened. While the file is
+// scanned the sink knows its name and the open file; the unchanged start of the new content is
+// read from that very descriptor, never from the file's name looked up again.
 class ReplacementSink final : public ScanSink {
 public:
-    ReplacementSink(std::string target, char* buffer) : target_(std::move(target)), buffer_(buffer) {}
+    explicit ReplacementSink(char* buffer) : buffer_(buffer) {}
+
+    // The file being scanned, until Detach.
+    void Attach(const TFileName& file, TFile& scanned) {
+        file_ = &file;
+        scanned_ = &scanned;
+    }
+    void Detach() { file_ = nullptr, scanned_ = nullptr; }
 
     bool Begin(uint64_t unchangedLength) override {
-        if (!replacement_.Begin(target_))
+        if (!file_ || !replacement_.Begin(*file_, *scanned_))
             return false;
-        TFile again;
-        if (!again.OpenRead(target_))
-            return false;
-        while (unchangedLength > 0) {
-            size_t want = static_cast<size_t>(std::min<uint64_t>(unchangedLength, kWriteBufferSize));
-            long long n = again.Read(buffer_, want);
+        for (uint64_t offset = 0; offset < unchangedLength;) {
+            size_t want =
+                static_cast<size_t>(std::min<uint64_t>(unchangedLength - offset, kWriteBufferSize));
+            long long n = scanned_->ReadAt(offset, buffer_, want);
             if (n <= 0 || !WriteThrough(buffer_, static_cast<size_t>(n)))
                 return false;  // cut short: the file changed under us
-            unchangedLength -= static_cast<uint64_t>(n);
+            offset += static_cast<uint64_t>(n);
         }
         return true;
     }
@@ -64,10 +73,9 @@ public:
         return ok;
     }
 
-    // Puts the new content in place of the file, in one step.
+    // Puts the new content in place of the file, in one step, if it is still the file read.
     bool Commit() { return Finish() && replacement_.Commit(); }
 
-    const std::string& Target() const { return target_; }
     TFileReplacement* Replacement() { return &replacement_; }
     uint64_t Written() const { return written_; }
 
@@ -77,20 +85,31 @@ private:
         return replacement_.Write(data, size);
     }
 
-    const std::string target_;
+    const TFileName* file_ = nullptr;
+    TFile* scanned_ = nullptr;
     char* buffer_;
     size_t fill_ = 0;
     uint64_t written_ = 0;
     TFileReplacement replacement_;
 };
 
+constexpr const char kBackupPrefix[] = "Backup of ";
+
+bool IsBackupName(std::string_view name) {
+    return name.substr(0, sizeof kBackupPrefix - 1) == kBackupPrefix;
+}
+
 // A run lets no more new content than this wait for the disk.
 constexpr uint64_t kMaxWaitingBytes = 64u << 20;
 
 }  // namespace
 
-Replacer::Replacer(std::string findText, std::string replaceText, bool caseSensitive,
-                   bool wholeWords, bool createBackups, size_t blockSize)
+Replacer::Replacer(std::string findText,
+                   std::string replaceText,
+                   bool caseSensitive,
+                   bool wholeWords,
+                   bool createBackups,
+                   size_t blockSize)
     : FindText(std::move(findText)),
       ReplaceText(std::move(replaceText)),
       CaseSensitive(caseSensitive),
@@ -101,45 +120,69 @@ Replacer::Replacer(std::string findText, std::string replaceText, bool caseSensi
 
 TFileName Replacer::BackupName(const TFileName& file) {
     TFileName backup(file);
-    backup.SetBaseName("Backup of " + std::string(file.BaseName()));
+    backup.SetBaseName(kBackupPrefix + std::string(file.BaseName()));
     return backup;
 }
 
 // A file whose new content is complete, waiting to be put in place.
 struct Replacer::Finished {
+    explicit Finished(char* buffer) : sink(buffer) {}
     ReplacementSink sink;
-    FileStamp scanned;
-    uint64_t replacements;
+    FileIdentity identity;
+    uint64_t replacements = 0;
 };
 
 Replacer::~Replacer() {
     PutWaitingInPlace();
 }
 
-bool Replacer::ProcessFile(const TFileName& file) {
-    const std::string& path = file.FullPath();
-    // What a killed run left in this folder goes before anything new is made there.
-    if (file.Folder() != cleanedFolder_) {
-        cleanedFolder_ = std::string(file.Folder());
-        RemoveStaleReplacements(cleanedFolder_.empty() ? "." : cleanedFolder_);
+// What a killed run left goes before anything new is made in a folder: in each folder the walk
+// lists, when its first file comes, and in each folder a link leads to.
+void Replacer::RemoveLeftovers(const TFileName& file) {
+    const TFolder* listed = file.FoundIn();
+    if (!listed) {
+        const std::string folder(file.Folder());
+        if (!cleanedPath_ || folder != *cleanedPath_)
+            RemoveStaleReplacements(folder.empty() ? "." : folder);
+        cleanedPath_ = folder;
+        return;
     }
+    if (listed->Serial() != cleanedSerial_)
+        RemoveStaleReplacements(*listed);
+    cleanedSerial_ = listed->Serial();
+    FileIdentity holder;
+    if (file.ThroughLink() && file.Holder()->GetIdentity(holder) &&
+        cleanedHolders_.insert(holder).second)
+        RemoveStaleReplacements(*file.Holder());
+}
+
+bool Replacer::ProcessFile(const TFileName& file) {
+    // A backup holds a file as it was before a run; no later run rewrites it.
+    if (IsBackupName(file.NameAndExtension()) ||
+        (file.ThroughLink() && IsBackupName(file.NameInHolder())))
+        return false;
+    RemoveLeftovers(file);
     TFile in;
     FileStamp scanned;
     if (!in.OpenRead(file) || !in.GetStamp(scanned))
         return false;
     if (IsWaiting(scanned.identity)) {
-        // Handed over again (it matches two filters, or through a link): it is read as it will
-        // be, with the new content that waits for it in place.
+        // Handed over again while its new content waits: that goes in place first.
         (void)in.Close();
         PutWaitingInPlace();
         if (!in.OpenRead(file) || !in.GetStamp(scanned))
             return false;
     }
-    std::unique_ptr<Finished> finished(
-        new Finished{ReplacementSink(path, writeBuffer_.get()), scanned, 0});
+    // A file this run has made is the new content of one it has done (reached again under
+    // another name, or through a link): it is not done twice.
+    if (made_.count(scanned.identity))
+        return false;
+    std::unique_ptr<Finished> finished(new Finished(writeBuffer_.get()));
+    finished->identity = scanned.identity;
     FileSource source(in);
+    finished->sink.Attach(file, in);
     ScanResult scan = scanner_.Scan(source, finished->sink);
-    (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
+    finished->sink.Detach();
     if (scan.status != ScanStatus::Ok || (scan.replacements > 0 && !finished->sink.Finish()))
         return false;
     if (scan.replacements == 0) {
@@ -147,15 +190,11 @@ bool Replacer::ProcessFile(const TFileName& file) {
         return true;
     }
     finished->replacements = scan.replacements;
-    // The backup is whole before the file is touched; a waiting file of the backup's name goes
-    // in place first, so that the backup is what stays under that name.
-    if (CreateBackups) {
-        const std::string backup = BackupName(file).FullPath();
-        if (IsWaiting(backup))
-            PutWaitingInPlace();
-        if (!CopyFileReplacing(path, backup))
-            return false;
-    }
+    // The backup is whole before the file is touched, and made from the very file read.
+    if (CreateBackups &&
+        !CopyToBackup(in, file, kBackupPrefix + std::string(file.NameAndExtension())))
+        return false;
+    (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
     if (holdFiles_ <= 1)
         return PutInPlace(*finished);
     finished->sink.Replacement()->StartFlush();
@@ -167,11 +206,12 @@ bool Replacer::ProcessFile(const TFileName& file) {
 }
 
 bool Replacer::PutInPlace(Finished& file) {
-    // A file that another program saved since it was opened is that program's: the new
-    // content, made from what was read (perhaps a mix of both versions), is dropped.
-    FileStamp now;
-    if (!GetFileStamp(file.sink.Target(), now) || !(now == file.scanned) || !file.sink.Commit())
+    // A file that another program saved since it was opened is that program's: Commit drops
+    // the new content, made from what was read (perhaps a mix of both versions).
+    if (!file.sink.Commit())
         return false;
+    if (file.sink.Replacement()->UsedMethod() == TFileReplacement::Method::Rename)
+        made_.insert(file.sink.Replacement()->NewIdentity());
     ReplacementsMade += static_cast<int64_t>(file.replacements);
     ++FilesProcessed;
     return true;
@@ -191,14 +231,7 @@ void Replacer::PutWaitingInPlace() {
 
 bool Replacer::IsWaiting(const FileIdentity& identity) const {
     for (const auto& file : waiting_)
-        if (file->scanned.identity == identity)
-            return true;
-    return false;
-}
-
-bool Replacer::IsWaiting(const std::string& path) const {
-    for (const auto& file : waiting_)
-        if (file->sink.Target() == path)
+        if (file->identity == identity)
             return true;
     return false;
 }

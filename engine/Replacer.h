@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/BlockScanner.h"
@@ -10,8 +12,10 @@
 #include "framework/FileIdentity.h"
 
 // The Find action's processor. A file is read once; only a file with a replacement is written:
-// its new content goes to a temporary file beside it, the original is copied to its backup when
-// asked, then the new content takes the file's place in one step (see TFileReplacement).
+// its new content goes to a temporary file beside it, the original (as read) is copied to its
+// backup when asked, then the new content takes the file's place in one step, if the name
+// still leads to the file read (see TFileReplacement). A backup ("Backup of " and a name) is
+// never rewritten: it keeps the file as it was before the run that made it.
 //
 // Flushing each new file to the disk on its own costs more than all the rest of a run, so a
 // run lets finished files wait in groups (HoldFinishedFiles): their new content is flushed
@@ -19,8 +23,12 @@
 // loses nothing but the waiting work; its temporary files are removed by the next run.
 class Replacer : public FileProcessorBase {
 public:
-    Replacer(std::string findText, std::string replaceText, bool caseSensitive, bool wholeWords,
-             bool createBackups, size_t blockSize = BlockScanner::kDefaultBlockSize);
+    Replacer(std::string findText,
+             std::string replaceText,
+             bool caseSensitive,
+             bool wholeWords,
+             bool createBackups,
+             size_t blockSize = BlockScanner::kDefaultBlockSize);
     // Puts the waiting files in place.
     ~Replacer();
 
@@ -50,13 +58,19 @@ public:
 
 private:
     struct Finished;
+    void RemoveLeftovers(const TFileName& file);
     bool PutInPlace(Finished& file);
     void PutWaitingInPlace();
     bool IsWaiting(const FileIdentity& identity) const;
-    bool IsWaiting(const std::string& path) const;
 
     BlockScanner scanner_;
-    std::string cleanedFolder_;
+    // Folders whose leftovers are gone: the walk's folder by its serial, a plain path's folder,
+    // link targets' folders.
+    uint64_t cleanedSerial_ = 0;
+    std::optional<std::string> cleanedPath_;
+    std::unordered_set<FileIdentity, FileIdentityHash> cleanedHolders_;
+    // The files that took the place of changed ones.
+    std::unordered_set<FileIdentity, FileIdentityHash> made_;
     std::unique_ptr<char[]> writeBuffer_;
     size_t holdFiles_ = 1;
     std::vector<std::unique_ptr<Finished>> waiting_;

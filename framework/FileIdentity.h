@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,14 @@ struct FileIdentity {
     uint64_t device = 0;
     uint64_t index = 0;
     bool operator==(const FileIdentity& o) const { return device == o.device && index == o.index; }
+};
+
+struct FileIdentityHash {
+    size_t operator()(const FileIdentity& id) const {
+        // Inode numbers are dense; the multiplier spreads them over the table.
+        return static_cast<size_t>((id.index ^ (id.device << 40) ^ (id.device >> 24)) *
+                                   0x9E3779B97F4A7C15ull);
+    }
 };
 
 [[nodiscard]] bool GetFileIdentity(const std::string& path, FileIdentity& identity);

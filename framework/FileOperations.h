@@ -2,14 +2,18 @@
 
 #include <string>
 
-// Makes `to` a copy of `from`, replacing a file of that name: the copy gets the original's
-// content, last-write time and permissions. The copy is made under a temporary name beside `to`
-// and takes its place when whole, so a file named `to` is always whole.
-[[nodiscard]] bool CopyFileReplacing(const std::string& from, const std::string& to);
+class TFile;
+class TFileName;
 
-// Rewrites the existing file `to` in place with the content of `from`. `to` keeps its
-// identity, owner, permissions, attributes and hard links; its last-write time becomes now.
-[[nodiscard]] bool OverwriteFileContent(const std::string& from, const std::string& to);
+// Makes `name`, in the folder the walk listed `file` in (for a plain path, the path's own
+// folder), a copy of everything `source` holds: `file` as it was read, not whatever its name
+// leads to by now. The copy is made under a temporary name and takes the name when whole, so a
+// file of that name is always whole, and a link of that name is replaced, never written through.
+// It keeps the original's last-write time, and its owner, permissions, extended attributes and
+// access control lists where the process can give them; where it cannot give the owner, the copy
+// is readable by its owner alone and carries no set-user-id or set-group-id bit, so that it never
+// gives anyone more than the original did.
+[[nodiscard]] bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name);
 
 // Removes a file, or an empty folder of that name.
 [[nodiscard]] bool RemoveFile(const std::string& path);

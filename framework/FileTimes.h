@@ -20,6 +20,6 @@ struct FileTimes {
 // missing file, a time the file system cannot hold, and on Windows for a file that any other
 // handle has open for reading, writing or deleting.
 [[nodiscard]] bool SetLastWriteTime(const std::string& path, TTime time);
-// The same for a name the walk may have handed over: reached through the walk's open folder,
-// and a regular file the walk has just seen there is taken as checked.
+// The same for a name the walk may have handed over: set in the folder that holds it, its name
+// not followed again, and the regular file the walk has just seen there taken as checked.
 [[nodiscard]] bool SetLastWriteTime(const TFileName& file, TTime time);

@@ -22,26 +22,32 @@ public:
     // For reading. Other programs may read it meanwhile, but not write it (Windows). Only a
     // regular file opens: a FIFO or a device that has taken a file's name is refused.
     [[nodiscard]] bool OpenRead(const std::string& path);
-    // The same for a name the walk may have handed over: opened through the walk's open folder.
+    // The same for a name the walk may have handed over: opened in the folder that holds it,
+    // without following a link there (the walk has followed the links it meant to), and only
+    // when it is still the file the walk saw.
     [[nodiscard]] bool OpenRead(const TFileName& file);
-    // An existing file for writing, emptied first. It keeps its identity, owner, permissions and
-    // links: the file itself is rewritten, not replaced.
-    [[nodiscard]] bool OpenTruncate(const std::string& path);
     // Makes a new, empty file with a unique name, prefix "TFN", in the user's temporary folder,
     // opens it for writing and returns its name.
     [[nodiscard]] bool CreateTemp(std::string& name);
 
     // Bytes read, 0 at the end of the file, -1 on an error.
     [[nodiscard]] long long Read(void* buffer, size_t size);
+    // The same from `offset` on, leaving the position that Read goes on from where it was.
+    [[nodiscard]] long long ReadAt(uint64_t offset, void* buffer, size_t size);
     [[nodiscard]] bool WriteAll(const void* data, size_t size);
     [[nodiscard]] bool Close();
 
-    // The version of the file that is open.
+    // The version of the file as it was opened (read at the open where the platform reads it
+    // anyway, otherwise at the first call).
     [[nodiscard]] bool GetStamp(FileStamp& stamp) const;
 
     bool IsOpen() const { return handle_ != kNone; }
+    // The descriptor or HANDLE, for the platform layer's own use.
+    intptr_t NativeHandle() const { return handle_; }
 
 private:
     static constexpr intptr_t kNone = -1;
     intptr_t handle_ = kNone;  // a file descriptor or a HANDLE
+    mutable FileStamp stamp_;
+    mutable bool stamped_ = false;
 };

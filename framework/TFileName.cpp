@@ -38,5 +38,5 @@ std::string_view TFileName::NameAndExtension() const {
 void TFileName::SetBaseName(std::string_view baseName) {
     path_.replace(nameStart_, extStart_ - nameStart_, baseName);
     Split();
-    origin_.regular = false;
+    origin_ = Origin();
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/FileIdentity.h"
+
 class TFolder;
 
 // A file's full path, split into its folder, base name and extension:
@@ -11,11 +13,12 @@ class TFolder;
 // The extension starts at the name's last dot; a name that begins with its only dot
 // (".profile") has an empty base name.
 //
-// A name that the walk hands over also knows where the walk found it: the open folder it lies
-// in, so that calls which act on it need not look the folder's path up again, and whether the
-// walk saw a regular file under it at that moment. That knowledge belongs to the hand-over
-// alone: a copy (or a move) of the name is a plain path, since it may outlive the walk level
-// that holds the folder open and the moment the status was read.
+// A name that the walk hands over also knows where the walk found it: the open folder it is
+// listed in, the file it saw there (its identity), and, for a link, the open folder that holds
+// the link's target and the target's name there. Calls that act on it go through those folders,
+// never by its path looked up again, so that they reach the file the walk saw or fail. That
+// knowledge belongs to the hand-over alone: a copy (or a move) of the name is a plain path, since
+// it may outlive the walk level that holds the folders open.
 class TFileName {
 public:
     TFileName() = default;
@@ -31,17 +34,33 @@ public:
     // file's now: what the walk saw under the old one no longer holds.
     void SetBaseName(std::string_view baseName);
 
-    // The open folder the walk found the name in; null for a name made from a path.
+    // The open folder the walk listed the name in; null for a name made from a path.
     const TFolder* FoundIn() const { return origin_.folder; }
-    // True when the walk read the status of this very name as it handed it over and saw a
-    // regular file (following a link).
-    bool SeenRegular() const { return origin_.regular; }
+    // The open folder that holds the file itself: the link target's folder for a link.
+    const TFolder* Holder() const { return origin_.holder ? origin_.holder : origin_.folder; }
+    // The file's name in Holder(): the target's name for a link.
+    const char* NameInHolder() const {
+        return origin_.holderName ? origin_.holderName : NameInFolder();
+    }
     // The name relative to FoundIn().
     const char* NameInFolder() const { return path_.c_str() + nameStart_; }
-    // For the walk: the name lies directly in `folder`, which stays open while it is handed over.
-    void SetFoundIn(const TFolder* folder, bool seenRegular) {
+    // True when the walk read the file's status as it handed the name over and saw a regular
+    // file, `Identity()`.
+    bool SeenRegular() const { return origin_.folder != nullptr; }
+    const FileIdentity& Identity() const { return origin_.identity; }
+    // Whether the walk reached the file through a link.
+    bool ThroughLink() const { return origin_.holder != nullptr; }
+
+    // For the walk: the name lies in `folder`, which stays open while it is handed over, and is
+    // the regular file `identity`.
+    void SetFoundIn(const TFolder* folder, const FileIdentity& identity) {
         origin_.folder = folder;
-        origin_.regular = seenRegular;
+        origin_.identity = identity;
+    }
+    // For the walk: the name is a link to `name` in `holder`, which stays open as long.
+    void SetLinkTarget(const TFolder* holder, const char* name) {
+        origin_.holder = holder;
+        origin_.holderName = name;
     }
 
 private:
@@ -50,12 +69,15 @@ private:
         Origin() = default;
         Origin(const Origin&) {}
         Origin& operator=(const Origin&) {
-            folder = nullptr;
-            regular = false;
+            folder = holder = nullptr;
+            holderName = nullptr;
+            identity = FileIdentity();
             return *this;
         }
         const TFolder* folder = nullptr;
-        bool regular = false;
+        const TFolder* holder = nullptr;
+        const char* holderName = nullptr;
+        FileIdentity identity;
     };
 
     void Split();

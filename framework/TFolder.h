@@ -1,41 +1,87 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "framework/FileIdentity.h"
 
-class TFileNameIterator;
+// What one name in a folder is, links not followed: a link is a link (kAttrLink), whatever it
+// leads to.
+struct EntryStatus {
+    uint32_t attributes =
+        0;  // FileAttribute bits; kAttrSpecial for what is neither file nor folder
+    FileIdentity identity;
+};
 
-// A folder held open for one level of a walk: its searches run over it (TFileNameIterator),
-// and the names it hands over can be acted on relative to it, without the folder's path being
-// looked up again for each. On POSIX it holds a descriptor; on Windows, whose searches take
-// paths, only the path.
+using FolderSet = std::unordered_set<FileIdentity, FileIdentityHash>;
+
+// A folder held open for one level of a walk. Its entries are read once (List), so that every
+// search of it sees the same names, and nothing made in it afterwards (by the run itself, or by
+// anyone) is found by a later search. Names it lists are acted on relative to it, never by a
+// path looked up again: a folder renamed or replaced by a link meanwhile does not redirect what
+// is done. On POSIX it holds a descriptor; on Windows a handle and its path.
 class TFolder {
 public:
-    TFolder() = default;
+    TFolder();
     ~TFolder();
     TFolder(const TFolder&) = delete;
     TFolder& operator=(const TFolder&) = delete;
+    TFolder(TFolder&&) noexcept;
+    TFolder& operator=(TFolder&&) noexcept;
 
-    // False when `path` cannot be opened as a folder (Windows: never, a missing folder just
-    // finds nothing). A trailing separator changes nothing.
+    // The walk's start, by path: a link there is followed, since the user named it. False when
+    // `path` cannot be opened as a folder. A trailing separator changes nothing.
     [[nodiscard]] bool Open(const std::string& path);
-    // The path as given to Open.
+    // The folder `name` listed in `parent`, never through a link: a link that took the name
+    // since the listing fails the open.
+    [[nodiscard]] bool OpenSubfolder(const TFolder& parent, const char* name);
+
+    // Reads every entry once, "." and ".." left out; later calls read nothing. False when the
+    // folder cannot be read (what was read stays).
+    bool List() const;
+    size_t EntryCount() const;
+    const char* EntryName(size_t index) const;
+    // Whether the listing alone says the entry is a folder (not a link to one) or a link; a file
+    // system that does not say is asked (a status read).
+    bool EntryIsFolder(size_t index) const;
+    bool EntryIsLink(size_t index) const;
+    // The status of a listed name, links not followed.
+    [[nodiscard]] bool EntryStatusOf(size_t index, EntryStatus& status) const;
+
+    // Follows the link `name` of this folder, link after link, to what it finally names: opens
+    // the folder that holds that into `holder` and gives its name there. False for a dangling
+    // link, a circle of links, or more than 40 links in a row.
+    [[nodiscard]] bool FollowLink(const char* name, TFolder& holder, std::string& finalName) const;
+    // The status of `name` in this folder, links not followed.
+    [[nodiscard]] bool StatusOf(const char* name, EntryStatus& status) const;
+
+    // Whether this folder is one of `inside` or lies below one of them, by identity: its parents
+    // are followed up until one of them is in the set or the file system's root is reached.
+    bool LiesWithin(const FolderSet& inside) const;
+
+    // The path as given to Open, or the parent's path and the name.
     const std::string& Path() const { return path_; }
     // Of the folder that is open, whatever path or link reached it.
     [[nodiscard]] bool GetIdentity(FileIdentity& identity) const;
     // The descriptor on POSIX; -1 on Windows.
-    int Descriptor() const { return fd_; }
+    int Descriptor() const;
+    // Different for every folder opened in this process, so that a new folder can be told from
+    // the last one, whatever the address or path it comes with.
+    uint64_t Serial() const { return serial_; }
 
 private:
-    friend class TFileNameIterator;
+    struct Impl;
+    static uint64_t NextSerial() {
+        static std::atomic<uint64_t> last{0};
+        return ++last;
+    }
 
     std::string path_;
-    int fd_ = -1;
-    // One search at a time reads the folder; a new search ends the one before it. The read
-    // buffer outlives the search so that the folder's next search reuses it.
-    const TFileNameIterator* search_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
-    bool read_ = false;  // the descriptor's position is no longer at the folder's start
+    std::unique_ptr<Impl> impl_;
+    uint64_t serial_ = 0;
 };

@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <utility>
 #include <vector>
 
 #include "framework/FileReplacement.h"
+#include "framework/posix/UniqueFd.h"
 
 namespace {
 
@@ -19,19 +23,45 @@ constexpr const char kSuffix[] = ".tmp";
 
 }  // namespace
 
-int CreateHiddenTemp(const std::string& folder, std::string& name) {
-    std::string pattern = folder + "/" + kPrefix + "XXXXXX" + kSuffix;
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    int fd = ::mkostemps(buffer.data(), static_cast<int>(sizeof kSuffix - 1), O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        ::unlink(buffer.data());
-        return -1;
+int CreateHiddenTempAt(int folder, std::string& name) {
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    // Names need only differ from those present; the lock, not the name, marks a live file.
+    thread_local uint64_t state = (uint64_t(::getpid()) << 32) ^ uint64_t(::time(nullptr)) ^
+                                  reinterpret_cast<uintptr_t>(&name);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        char unique[7];
+        uint64_t bits = state >> 16;
+        for (int i = 0; i < 6; ++i, bits /= 62)
+            unique[i] = kLetters[bits % 62];
+        unique[6] = '\0';
+        std::string candidate = std::string(kPrefix) + unique + kSuffix;
+        int fd = ::openat(folder, candidate.c_str(),
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST || errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            ::unlinkat(folder, candidate.c_str(), 0);
+            return -1;
+        }
+        name = std::move(candidate);
+        return fd;
     }
-    name.assign(buffer.data());
+    return -1;
+}
+
+int CreateHiddenTemp(const std::string& folder, std::string& name) {
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return -1;
+    std::string inFolder;
+    int fd = CreateHiddenTempAt(dir.Get(), inFolder);
+    if (fd >= 0)
+        name = folder + "/" + inFolder;
     return fd;
 }
 
@@ -80,13 +110,14 @@ bool WriteAllFd(int fd, const void* data, size_t size) {
 
 bool CopyFdContent(int from, int to) {
     std::vector<char> buffer(256 * 1024);
-    for (;;) {
-        ssize_t n = ::read(from, buffer.data(), buffer.size());
+    for (off_t offset = 0;;) {
+        ssize_t n = ::pread(from, buffer.data(), buffer.size(), offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return n == 0;
         if (!WriteAllFd(to, buffer.data(), static_cast<size_t>(n)))
             return false;
+        offset += n;
     }
 }

@@ -9,9 +9,12 @@ struct stat;
 
 // Descriptor-level helpers that the POSIX file services share.
 
-// A new hidden file ".scrivox-XXXXXX.tmp" in `folder`, open for reading and writing and locked
-// for as long as it is open, so that a cleaner can tell it from one a killed run left behind.
-// Returns its descriptor and name, or -1.
+// A new hidden file ".scrivox-XXXXXX.tmp" in the open folder `folder`, private to its owner,
+// open for reading and writing and locked for as long as it is open, so that a cleaner can tell
+// it from one a killed run left behind. Made exclusively: a name that exists, a link included,
+// is never opened. Returns its descriptor and its name in the folder, or -1.
+int CreateHiddenTempAt(int folder, std::string& name);
+// The same in the folder named by a path; `name` is then the whole path.
 int CreateHiddenTemp(const std::string& folder, std::string& name);
 
 // The folder for temporary files: $TMPDIR, else /tmp.
@@ -25,5 +28,5 @@ FileStamp StampOf(const struct stat& st);
 // Writes everything, retrying short and interrupted writes.
 bool WriteAllFd(int fd, const void* data, size_t size);
 
-// Copies from `from`'s current offset to its end into `to`, retrying interrupted reads.
+// Copies all of `from`, from its start whatever its position, to `to`'s position on.
 bool CopyFdContent(int from, int to);

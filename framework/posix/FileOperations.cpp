@@ -4,36 +4,65 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/TFile.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+#include "framework/posix/ExtendedAttributes.h"
 #include "framework/posix/FileHelpers.h"
+#include "framework/posix/UniqueFd.h"
 
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
-    // O_NONBLOCK: opening a FIFO must not hang; the status read from the open file refuses it.
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0)
-        return false;
+namespace {
+
+// Gives the copy what the original has, as far as that gives nobody more than the original
+// did: with the original's owner and group, everything; without them (the process may not give
+// them), permissions for the copy's owner alone, no set-id bit, and no access control list,
+// whose entries would then speak of other users and groups.
+bool GiveOwnerAndAccess(int copy, int original, const struct stat& st) {
+    bool owner = st.st_uid == ::geteuid() && st.st_gid == ::getegid();
+    if (!owner)
+        owner = ::fchown(copy, st.st_uid, st.st_gid) == 0;
+    mode_t mode = st.st_mode & 07777;
+    if (owner) {
+        // An access control list that could not be given leaves the group class as wide as
+        // its mask: the copy then keeps to its owner.
+        if (!CopyExtendedAttributes(original, copy, AclCopy::Include))
+            mode &= S_IRWXU;
+    } else {
+        (void)CopyExtendedAttributes(original, copy, AclCopy::Leave);
+        mode &= S_IRWXU;
+    }
+    return ::fchmod(copy, mode) == 0;
+}
+
+}  // namespace
+
+bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name) {
+    const int in = static_cast<int>(source.NativeHandle());
     struct stat st;
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(in);
+    if (!source.IsOpen() || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    // Beside the name the walk listed, or the plain path's folder as it is now.
+    TFolder own;
+    const TFolder* folder = file.FoundIn();
+    if (!folder) {
+        std::string path(file.Folder());
+        if (!own.Open(path.empty() ? "." : path))
+            return false;
+        folder = &own;
     }
-    // The copy is made under a hidden name beside its place and renamed there when whole, so
-    // a copy of that name is never seen half made, and a link of that name is replaced, never
-    // written through.
+    const int dir = folder->Descriptor();
     std::string tempName;
-    int fd = CreateHiddenTemp(FolderOf(to), tempName);
-    if (fd < 0) {
-        ::close(in);
+    UniqueFd copy(CreateHiddenTempAt(dir, tempName));
+    if (!copy)
         return false;
-    }
-    bool ok = CopyFdContent(in, fd);
-    ::close(in);
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-    ok = ok && ::fchmod(fd, st.st_mode & 07777) == 0 && ::futimens(fd, times) == 0 &&
-         ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tempName.c_str(), to.c_str()) == 0;
+    bool ok = CopyFdContent(in, copy.Get()) && GiveOwnerAndAccess(copy.Get(), in, st) &&
+              ::futimens(copy.Get(), times) == 0 && ::fsync(copy.Get()) == 0;
+    ok = copy.Close() && ok;
+    // The copy takes the name when whole; a link of that name is replaced, not written through.
+    ok = ok && ::renameat(dir, tempName.c_str(), dir, name.c_str()) == 0;
     if (!ok)
-        ::unlink(tempName.c_str());
+        ::unlinkat(dir, tempName.c_str(), 0);
     return ok;
 }
 

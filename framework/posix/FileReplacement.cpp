@@ -2,7 +2,13 @@
 
 #include "framework/posix/FileHelpers.h"
 
-#include <dirent.h>
+#include "framework/FileLocation.h"
+#include "framework/TFile.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+#include "framework/posix/ExtendedAttributes.h"
+#include "framework/posix/UniqueFd.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,112 +34,144 @@ bool ReserveSpace(int fd, off_t length) {
 }  // namespace
 
 struct TFileReplacement::Impl {
-    std::string target;  // the file's real path, links resolved
-    std::string tempName;
-    int fd = -1;
+    UniqueFd folder;          // holds the file
+    std::string name;         // the file's name in `folder`
+    FileStamp expected;       // the file as it was opened for reading
+    struct stat original {};  // its owner, permissions and links
+    UniqueFd fd;              // the new content
+    std::string tempName;     // in `folder`, or a whole path in the temporary folder
+    bool tempInFolder = true;
     bool inPlace = false;
-    bool prepared = false;  // permissions and owner given
+    bool prepared = false;  // permissions given
     bool flushed = false;   // on the disk through FlushTogether
-    struct stat original {};
 
-    // The new file takes the old one's permissions and owner; an owner that cannot be given
-    // means the file is rewritten in place instead, keeping its owner.
+    // The permissions come last: a write by anyone but root would clear the set-user-id and
+    // set-group-id bits again.
     bool Prepare() {
         if (prepared || inPlace)
             return prepared = true;
-        const bool sameOwner = original.st_uid == ::geteuid() && original.st_gid == ::getegid();
-        if (!sameOwner && ::fchown(fd, original.st_uid, original.st_gid) != 0)
-            inPlace = true;
-        else if (::fchmod(fd, original.st_mode & 07777) != 0)
+        if (::fchmod(fd.Get(), original.st_mode & 07777) != 0)
             return false;
         return prepared = true;
     }
 
-    ~Impl() {
-        if (fd >= 0)
-            ::close(fd);
-        if (!tempName.empty())
+    // The new file takes the old one's owner and extended attributes (access control lists
+    // included) now, the owner first since a change of owner drops file capabilities. What
+    // cannot be given means the file is rewritten in place instead, keeping all it has.
+    void GiveWhatTheFileHas(int scanned) {
+        const bool sameOwner = original.st_uid == ::geteuid() && original.st_gid == ::getegid();
+        if (!sameOwner && ::fchown(fd.Get(), original.st_uid, original.st_gid) != 0)
+            inPlace = true;
+        else if (!CopyExtendedAttributes(scanned, fd.Get(), AclCopy::Include))
+            inPlace = true;
+    }
+
+    // The name still leads to the file that was read, as it was read.
+    bool StillTheFileRead() const {
+        struct stat now;
+        return ::fstatat(folder.Get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+               StampOf(now) == expected;
+    }
+
+    bool CopyInPlace() {
+        struct stat temp;
+        if (::fstat(fd.Get(), &temp) != 0)
+            return false;
+        UniqueFd out(
+            ::openat(folder.Get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat now;
+        if (!out || ::fstat(out.Get(), &now) != 0 || !(StampOf(now) == expected))
+            return false;
+        // The room for the new content is taken before a byte of the old is overwritten, so that
+        // a full disk fails the file while it is still whole; it is cut to length at the end.
+        if (!ReserveSpace(out.Get(), temp.st_size))
+            return false;
+        bool ok = CopyFdContent(fd.Get(), out.Get());
+        ok = ok && ::ftruncate(out.Get(), temp.st_size) == 0 && ::fsync(out.Get()) == 0;
+        return out.Close() && ok;
+    }
+
+    void RemoveTemp() {
+        if (tempName.empty())
+            return;
+        if (tempInFolder)
+            ::unlinkat(folder.Get(), tempName.c_str(), 0);
+        else
             ::unlink(tempName.c_str());
+        tempName.clear();
+    }
+
+    ~Impl() {
+        fd.Reset();
+        RemoveTemp();
     }
 };
 
 TFileReplacement::TFileReplacement() : impl_(new Impl) {}
 TFileReplacement::~TFileReplacement() = default;
 
-bool TFileReplacement::Begin(const std::string& target) {
+bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
     Impl& s = *impl_;
-    // A link is followed to the file it names, which is what gets replaced.
-    if (::lstat(target.c_str(), &s.original) != 0)
+    const int in = static_cast<int>(scanned.NativeHandle());
+    TFolder own;
+    const TFolder* folder = nullptr;
+    if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) || ::fstat(in, &s.original) != 0 ||
+        !S_ISREG(s.original.st_mode) || !LocateFile(file, own, folder, s.name))
         return false;
-    s.target = target;
-    if (S_ISLNK(s.original.st_mode)) {
-        char* real = ::realpath(target.c_str(), nullptr);
-        if (!real)
-            return false;
-        s.target = real;
-        std::free(real);
-        if (::stat(s.target.c_str(), &s.original) != 0)
-            return false;
-        // The new content is made beside the target, maybe in a folder no walk cleans: what a
-        // killed run left there goes now.
-        RemoveStaleReplacements(FolderOf(s.target));
-    }
-    if (!S_ISREG(s.original.st_mode))
+    s.folder.Reset(::fcntl(folder->Descriptor(), F_DUPFD_CLOEXEC, 0));
+    if (!s.folder)
+        return false;
+    // A plain path is looked up here, after the read: it must still name the file read.
+    if (!file.Holder() && !s.StillTheFileRead())
         return false;
     // Hard links must keep sharing the content: those files are rewritten in place.
     s.inPlace = s.original.st_nlink > 1;
-    s.fd = CreateHiddenTemp(FolderOf(s.target), s.tempName);
-    if (s.fd < 0) {
+    s.fd.Reset(CreateHiddenTempAt(s.folder.Get(), s.tempName));
+    if (!s.fd) {
         // A folder that takes no new file: the content waits in the temporary folder, which no
         // walk cleans, so what a killed run left waiting there goes first.
         s.inPlace = true;
+        s.tempInFolder = false;
         RemoveStaleReplacements(TemporaryFolder());
-        s.fd = CreateHiddenTemp(TemporaryFolder(), s.tempName);
+        s.fd.Reset(CreateHiddenTemp(TemporaryFolder(), s.tempName));
+        return static_cast<bool>(s.fd);
     }
-    return s.fd >= 0;
+    if (!s.inPlace)
+        s.GiveWhatTheFileHas(in);
+    return true;
 }
 
 bool TFileReplacement::Write(const void* data, size_t size) {
-    return impl_->fd >= 0 && WriteAllFd(impl_->fd, data, size);
+    return impl_->fd && WriteAllFd(impl_->fd.Get(), data, size);
 }
 
 bool TFileReplacement::Commit() {
     Impl& s = *impl_;
-    if (s.fd < 0 || !s.Prepare())
+    if (!s.fd || !s.Prepare())
         return false;
-    if (!s.flushed && ::fsync(s.fd) != 0)
+    if (!s.flushed && ::fsync(s.fd.Get()) != 0)
         return false;
     if (s.inPlace) {
-        struct stat temp;
-        if (::fstat(s.fd, &temp) != 0 || ::lseek(s.fd, 0, SEEK_SET) != 0)
-            return false;
-        int out = ::open(s.target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (out < 0)
-            return false;
-        // The room for the new content is taken before a byte of the old is overwritten, so that
-        // a full disk fails the file while it is still whole; it is cut to length at the end.
-        if (!ReserveSpace(out, temp.st_size)) {
-            ::close(out);
-            return false;
-        }
-        bool ok = CopyFdContent(s.fd, out);
-        ok = ok && ::ftruncate(out, temp.st_size) == 0 && ::fsync(out) == 0;
-        ok = (::close(out) == 0) && ok;
-        if (!ok)
+        if (!s.CopyInPlace())
             return false;
         method_ = Method::InPlace;
-    } else {
-        if (::rename(s.tempName.c_str(), s.target.c_str()) != 0)
-            return false;
-        s.tempName.clear();  // it is the file now
-        method_ = Method::Rename;
+        // The copied-from temporary file is done with at once, not when this object goes.
+        s.fd.Reset();
+        s.RemoveTemp();
+        return true;
     }
-    int fd = s.fd;
-    s.fd = -1;
-    ::close(fd);
-    // The copied-from temporary file is done with at once, not when this object goes.
-    if (!s.tempName.empty())
-        ::unlink(std::exchange(s.tempName, std::string()).c_str());
+    // A file that another program saved since it was opened is that program's: the new
+    // content, made from what was read (perhaps a mix of both versions), is dropped. The rename
+    // replaces the name itself: whatever took it since, a link included, is never written
+    // through.
+    struct stat made;
+    if (::fstat(s.fd.Get(), &made) != 0 || !s.StillTheFileRead() ||
+        ::renameat(s.folder.Get(), s.tempName.c_str(), s.folder.Get(), s.name.c_str()) != 0)
+        return false;
+    newIdentity_ = StampOf(made).identity;
+    s.tempName.clear();  // it is the file now
+    s.fd.Reset();
+    method_ = Method::Rename;
     return true;
 }
 
@@ -176,14 +214,14 @@ bool TFileReplacement::FlushTogether(TFileReplacement* const* group, size_t coun
     for (size_t i = 0; i < count; ++i) {
         Impl& s = *group[i]->impl_;
         struct stat st;
-        if (s.fd < 0 || s.inPlace || !s.Prepare() || s.inPlace || ::fstat(s.fd, &st) != 0)
+        if (!s.fd || s.inPlace || !s.Prepare() || ::fstat(s.fd.Get(), &st) != 0)
             return false;
         ours += static_cast<uint64_t>(st.st_size);
         bool seen = false;
         for (const auto& d : devices)
             seen = seen || d.first == st.st_dev;
         if (!seen)
-            devices.emplace_back(st.st_dev, s.fd);
+            devices.emplace_back(st.st_dev, s.fd.Get());
     }
     uint64_t pending = 0;
     if (!PendingWriteBytes(pending) || pending > ours + kOthersAllowance)
@@ -199,28 +237,31 @@ bool TFileReplacement::FlushTogether(TFileReplacement* const* group, size_t coun
 }
 
 void TFileReplacement::StartFlush() {
-    if (impl_->fd >= 0 && impl_->Prepare())
-        (void)::sync_file_range(impl_->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (impl_->fd && impl_->Prepare())
+        (void)::sync_file_range(impl_->fd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+int RemoveStaleReplacements(const TFolder& folder) {
+    (void)folder.List();
+    int removed = 0;
+    const uid_t user = ::geteuid();
+    for (size_t i = 0; i < folder.EntryCount(); ++i) {
+        const char* name = folder.EntryName(i);
+        if (!IsReplacementName(name))
+            continue;
+        UniqueFd fd(
+            ::openat(folder.Descriptor(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        // Only this user's own leftovers go, and a live run holds its lock on those it writes.
+        if (fd && ::fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == user &&
+            ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(folder.Descriptor(), name, 0) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 int RemoveStaleReplacements(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return 0;
-    int removed = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        if (!IsReplacementName(e->d_name))
-            continue;
-        int fd = ::openat(::dirfd(dir), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat st;
-        // A live run holds its lock; only an unlocked regular file is a leftover.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::unlinkat(::dirfd(dir), e->d_name, 0) == 0)
-            ++removed;
-        ::close(fd);
-    }
-    ::closedir(dir);
-    return removed;
+    TFolder open;
+    return open.Open(folder) ? RemoveStaleReplacements(open) : 0;
 }

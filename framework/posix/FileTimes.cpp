@@ -26,21 +26,23 @@ bool GetFileTimes(const std::string& path, FileTimes& times) {
 
 namespace {
 
-bool SetLastWriteTimeAt(int folder, const char* name, bool seenRegular, TTime time) {
+bool SetLastWriteTimeAt(int folder, const char* name, bool walked, TTime time) {
     int64_t seconds, nanoseconds;
     TimeToUnix(time, seconds, nanoseconds);
     if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds)
         return false;
-    // The walk saw a regular file; if something else has taken its name since, leave it alone.
-    // Where the walk read the status just now, reading it again would close no gap.
+    // A plain path must name a regular file, through links as the user named it. A walk name
+    // was a regular file when the walk read its status just now; its name is not followed
+    // again, so that whatever took it since (a link to elsewhere included) changes nothing
+    // outside the folder.
     struct stat st;
-    if (!seenRegular && (::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode)))
+    if (!walked && (::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode)))
         return false;
     struct timespec times[2] = {};
     times[0].tv_nsec = UTIME_OMIT;  // last access stays as it is
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(nanoseconds);
-    return ::utimensat(folder, name, times, 0) == 0;
+    return ::utimensat(folder, name, times, walked ? AT_SYMLINK_NOFOLLOW : 0) == 0;
 }
 
 }  // namespace
@@ -50,8 +52,7 @@ bool SetLastWriteTime(const std::string& path, TTime time) {
 }
 
 bool SetLastWriteTime(const TFileName& file, TTime time) {
-    if (const TFolder* folder = file.FoundIn())
-        return SetLastWriteTimeAt(folder->Descriptor(), file.NameInFolder(), file.SeenRegular(),
-                                  time);
+    if (const TFolder* holder = file.Holder())
+        return SetLastWriteTimeAt(holder->Descriptor(), file.NameInHolder(), true, time);
     return SetLastWriteTime(file.FullPath(), time);
 }

@@ -5,13 +5,14 @@
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 TFile::~TFile() {
@@ -19,42 +20,35 @@ TFile::~TFile() {
         ::close(static_cast<int>(handle_));
 }
 
-TFile::TFile(TFile&& other) noexcept : handle_(other.handle_) {
+TFile::TFile(TFile&& other) noexcept
+    : handle_(other.handle_), stamp_(other.stamp_), stamped_(other.stamped_) {
     other.handle_ = kNone;
+    other.stamped_ = false;
 }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
     if (this != &other) {
         if (IsOpen())
             ::close(static_cast<int>(handle_));
-        handle_ = other.handle_;
-        other.handle_ = kNone;
+        handle_ = std::exchange(other.handle_, kNone);
+        stamp_ = other.stamp_;
+        stamped_ = std::exchange(other.stamped_, false);
     }
     return *this;
 }
 
 namespace {
 
-int OpenFdAt(int folder, const char* name, int flags) {
-    int fd;
-    do {
-        fd = ::openat(folder, name, flags | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-int OpenFd(const std::string& path, int flags) {
-    return OpenFdAt(AT_FDCWD, path.c_str(), flags);
-}
-
 // O_NONBLOCK: a FIFO that took a file's name after the walk saw it must not hang the open,
 // and neither it nor a device (a link to /dev/zero reads for ever) is read at all. Regular
 // files read the same with it, so it stays set.
-int OpenRegularAt(int folder, const char* name) {
-    int fd = OpenFdAt(folder, name, O_RDONLY | O_NONBLOCK);
+int OpenRegularAt(int folder, const char* name, int flags, struct stat& st) {
+    int fd;
+    do {
+        fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return -1;
-    struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return -1;
@@ -65,31 +59,34 @@ int OpenRegularAt(int folder, const char* name) {
 }  // namespace
 
 bool TFile::OpenRead(const std::string& path) {
-    int fd = OpenRegularAt(AT_FDCWD, path.c_str());
+    struct stat st;
+    int fd = OpenRegularAt(AT_FDCWD, path.c_str(), 0, st);
     if (fd < 0)
         return false;
     *this = TFile();
     handle_ = fd;
+    stamp_ = StampOf(st);
+    stamped_ = true;
     return true;
 }
 
 bool TFile::OpenRead(const TFileName& file) {
-    const TFolder* folder = file.FoundIn();
-    int fd = folder ? OpenRegularAt(folder->Descriptor(), file.NameInFolder())
-                    : OpenRegularAt(AT_FDCWD, file.FullPath().c_str());
+    const TFolder* holder = file.Holder();
+    if (!holder)
+        return OpenRead(file.FullPath());
+    struct stat st;
+    int fd = OpenRegularAt(holder->Descriptor(), file.NameInHolder(), O_NOFOLLOW, st);
     if (fd < 0)
         return false;
     *this = TFile();
     handle_ = fd;
-    return true;
-}
-
-bool TFile::OpenTruncate(const std::string& path) {
-    int fd = OpenFd(path, O_WRONLY | O_TRUNC);
-    if (fd < 0)
+    stamp_ = StampOf(st);
+    stamped_ = true;
+    // Another file under the name since the walk saw it: not the one the walk handed over.
+    if (!(stamp_.identity == file.Identity())) {
+        *this = TFile();
         return false;
-    *this = TFile();
-    handle_ = fd;
+    }
     return true;
 }
 
@@ -120,23 +117,41 @@ long long TFile::Read(void* buffer, size_t size) {
     return n;
 }
 
+long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    if (size > SSIZE_MAX)
+        size = SSIZE_MAX;
+    if (offset > uint64_t(LLONG_MAX))
+        return -1;
+    ssize_t n;
+    do {
+        n = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
 bool TFile::WriteAll(const void* data, size_t size) {
     return WriteAllFd(static_cast<int>(handle_), data, size);
 }
 
 bool TFile::GetStamp(FileStamp& stamp) const {
-    struct stat st;
-    if (!IsOpen() || ::fstat(static_cast<int>(handle_), &st) != 0)
+    if (!IsOpen())
         return false;
-    stamp = StampOf(st);
+    if (!stamped_) {
+        struct stat st;
+        if (::fstat(static_cast<int>(handle_), &st) != 0)
+            return false;
+        stamp_ = StampOf(st);
+        stamped_ = true;
+    }
+    stamp = stamp_;
     return true;
 }
 
 bool TFile::Close() {
     if (!IsOpen())
         return false;
-    int fd = static_cast<int>(handle_);
-    handle_ = kNone;
+    int fd = static_cast<int>(std::exchange(handle_, kNone));
+    stamped_ = false;
     // Linux closes the descriptor even when close reports EINTR; retrying would be wrong.
     return ::close(fd) == 0;
 }

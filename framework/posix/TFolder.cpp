@@ -1,38 +1,249 @@
 #include "framework/TFolder.h"
 
-#include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-TFolder::~TFolder() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+#include <cerrno>
+#include <cstring>
 
-bool TFolder::Open(const std::string& path) {
-    // By the whole path, as every other call of the program reaches a file: a folder deeper
-    // than the platform's path limit is not entered, since nothing could be done in it by name.
+#include "framework/FileAttributes.h"
+#include "framework/posix/FileHelpers.h"
+#include "framework/posix/UniqueFd.h"
+
+namespace {
+
+// What glibc's own directory streams read at a time.
+constexpr size_t kReadSize = 32 * 1024;
+// As the kernel's own limit on links followed in one lookup.
+constexpr int kMaxLinks = 40;
+
+int OpenAt(int folder, const char* name, int flags) {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        fd = ::openat(folder, name, flags | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    return fd;
+}
+
+bool ReadLinkAt(int folder, const char* name, std::string& target) {
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t n = ::readlinkat(folder, name, &buffer[0], buffer.size());
+        if (n < 0)
+            return false;
+        if (static_cast<size_t>(n) < buffer.size()) {
+            target.assign(buffer, 0, static_cast<size_t>(n));
+            return true;
+        }
+        if (buffer.size() >= 64 * 1024)
+            return false;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace
+
+// The listing is filled by List, which is const: it reads what is there, once.
+struct TFolder::Impl {
+    UniqueFd fd;
+    bool listed = false;
+    std::string names;                 // every listed name, each ending with a NUL
+    std::vector<uint32_t> offsets;     // where each name starts in `names`
+    std::vector<unsigned char> types;  // the listing's d_type of each
+
+    // The status of a listed entry whose type the listing did not give.
+    bool Lstat(size_t index, struct stat& st) const {
+        return ::fstatat(fd.Get(), names.c_str() + offsets[index], &st, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+};
+
+TFolder::TFolder() : impl_(new Impl) {}
+TFolder::~TFolder() = default;
+TFolder::TFolder(TFolder&&) noexcept = default;
+TFolder& TFolder::operator=(TFolder&&) noexcept = default;
+
+bool TFolder::Open(const std::string& path) {
+    UniqueFd fd(OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY));
+    if (!fd)
         return false;
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
+    impl_.reset(new Impl);
+    impl_->fd = std::move(fd);
     path_ = path;
-    search_ = nullptr;
-    read_ = false;
+    serial_ = NextSerial();
     return true;
+}
+
+bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
+    UniqueFd fd(OpenAt(parent.Descriptor(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    if (!fd)
+        return false;
+    impl_.reset(new Impl);
+    impl_->fd = std::move(fd);
+    serial_ = NextSerial();
+    path_ = parent.path_;
+    if (!path_.empty() && path_.back() != '/')
+        path_ += '/';
+    path_ += name;
+    return true;
+}
+
+bool TFolder::List() const {
+    Impl& s = *impl_;
+    if (s.listed)
+        return true;
+    if (!s.fd)
+        return false;
+    s.listed = true;
+    std::unique_ptr<char[]> buffer(new char[kReadSize]);
+    for (;;) {
+        ssize_t n = ::getdents64(s.fd.Get(), buffer.get(), kReadSize);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        for (size_t at = 0; at < static_cast<size_t>(n);) {
+            auto e = reinterpret_cast<const struct dirent64*>(buffer.get() + at);
+            at += e->d_reclen;
+            if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+                continue;
+            s.offsets.push_back(static_cast<uint32_t>(s.names.size()));
+            s.names.append(e->d_name, std::strlen(e->d_name) + 1);
+            s.types.push_back(e->d_type);
+        }
+    }
+}
+
+size_t TFolder::EntryCount() const {
+    return impl_->offsets.size();
+}
+
+const char* TFolder::EntryName(size_t index) const {
+    return impl_->names.c_str() + impl_->offsets[index];
+}
+
+bool TFolder::EntryIsFolder(size_t index) const {
+    struct stat st;
+    switch (impl_->types[index]) {
+        case DT_DIR:
+            return true;
+        case DT_UNKNOWN:
+            return impl_->Lstat(index, st) && S_ISDIR(st.st_mode);
+        default:
+            return false;
+    }
+}
+
+bool TFolder::EntryIsLink(size_t index) const {
+    struct stat st;
+    switch (impl_->types[index]) {
+        case DT_LNK:
+            return true;
+        case DT_UNKNOWN:
+            return impl_->Lstat(index, st) && S_ISLNK(st.st_mode);
+        default:
+            return false;
+    }
+}
+
+bool TFolder::EntryStatusOf(size_t index, EntryStatus& status) const {
+    return StatusOf(EntryName(index), status);
+}
+
+bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
+    struct stat st;
+    if (::fstatat(Descriptor(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    uint32_t attrs = name[0] == '.' ? uint32_t{kAttrHidden} : 0u;
+    if (S_ISDIR(st.st_mode))
+        attrs |= kAttrDirectory;
+    else if (S_ISLNK(st.st_mode))
+        attrs |= kAttrLink;
+    else if (!S_ISREG(st.st_mode))
+        attrs |= kAttrSpecial;
+    if (!(st.st_mode & S_IWUSR))
+        attrs |= kAttrReadOnly;
+    status.attributes = attrs;
+    status.identity = StampOf(st).identity;
+    return true;
+}
+
+bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalName) const {
+    // Resolved one name at a time from descriptors, as the kernel would, so that every folder on
+    // the way is the one looked at; O_PATH asks no more than the right to pass through.
+    UniqueFd at(OpenAt(Descriptor(), ".", O_PATH | O_DIRECTORY));
+    std::string rest = name;
+    int links = 0;
+    while (at) {
+        if (!rest.empty() && rest[0] == '/') {
+            at.Reset(OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY));
+            rest.erase(0, rest.find_first_not_of('/'));
+            if (rest.empty() || rest.find_first_not_of('/') == std::string::npos)
+                rest = ".";
+        }
+        const size_t slash = rest.find('/');
+        const std::string part = rest.substr(0, slash);
+        std::string after;
+        if (slash != std::string::npos) {
+            const size_t next = rest.find_first_not_of('/', slash);
+            after = next == std::string::npos ? "." : rest.substr(next);
+        }
+        struct stat st;
+        if (::fstatat(at.Get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (S_ISLNK(st.st_mode)) {
+            std::string target;
+            if (++links > kMaxLinks || !ReadLinkAt(at.Get(), part.c_str(), target) ||
+                target.empty())
+                return false;
+            rest = after.empty() ? target : target + "/" + after;
+            continue;
+        }
+        if (after.empty()) {
+            // The holder is listed by the clean-up of leftovers, which needs a readable folder.
+            UniqueFd readable(OpenAt(at.Get(), ".", O_RDONLY | O_DIRECTORY));
+            holder.impl_.reset(new Impl);
+            holder.impl_->fd = readable ? std::move(readable) : std::move(at);
+            holder.path_.clear();
+            holder.serial_ = NextSerial();
+            finalName = part;
+            return true;
+        }
+        if (!S_ISDIR(st.st_mode))
+            return false;
+        at.Reset(OpenAt(at.Get(), part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW));
+        rest = after;
+    }
+    return false;
+}
+
+bool TFolder::LiesWithin(const FolderSet& inside) const {
+    UniqueFd at(OpenAt(Descriptor(), ".", O_PATH | O_DIRECTORY));
+    FileIdentity below;
+    for (int depth = 0; at && depth < 4096; ++depth) {
+        struct stat st;
+        if (::fstat(at.Get(), &st) != 0)
+            return false;
+        const FileIdentity identity = StampOf(st).identity;
+        if (inside.count(identity))
+            return true;
+        if (depth > 0 && identity == below)
+            return false;  // the root of the file system is its own parent
+        below = identity;
+        at.Reset(OpenAt(at.Get(), "..", O_PATH | O_DIRECTORY));
+    }
+    return false;
 }
 
 bool TFolder::GetIdentity(FileIdentity& identity) const {
     struct stat st;
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+    if (!impl_->fd || ::fstat(impl_->fd.Get(), &st) != 0)
         return false;
-    identity.device = static_cast<uint64_t>(st.st_dev);
-    identity.index = static_cast<uint64_t>(st.st_ino);
+    identity = StampOf(st).identity;
     return true;
+}
+
+int TFolder::Descriptor() const {
+    return impl_ ? impl_->fd.Get() : -1;
 }

@@ -40,7 +40,9 @@ private:
     std::string root_;
 };
 
-std::vector<std::string> Walk(const TempDir& dir, const std::string& filter, bool subfolders,
+std::vector<std::string> Walk(const TempDir& dir,
+                              const std::string& filter,
+                              bool subfolders,
                               std::string folder = "") {
     Recorder recorder(dir.Path());
     FileRecurser walker(folder.empty() ? dir.Path() : folder, filter, subfolders, &recorder);
@@ -111,18 +113,34 @@ TEST(FileRecurser, WalksSubfoldersFirstThenFilesFilterByFilter) {
     EXPECT_EQ(Sorted(Walk(dir, "*.cpp;*.c;*.h", false)), Sorted({"a.cpp", "m.h"}));
 }
 
-TEST(FileRecurser, FileMatchingTwoFiltersIsHandedOverTwice) {
+// However many filters match a file and however many names it has, it is handed over once,
+// under the first name the walk finds it by.
+TEST(FileRecurser, FileIsHandedOverOnceHoweverItIsReached) {
     TempDir dir;
     dir.Write("main.c", "");
     dir.Write("x.c", "");
-    auto seen = Walk(dir, "*.c;m*", false);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), "main.c"), 2);
+    dir.Write("sub/inner.c", "");
+#ifdef _WIN32
+    ASSERT_TRUE(
+        CreateHardLinkA(dir.Join("m-second.c").c_str(), dir.Join("main.c").c_str(), nullptr));
+    ASSERT_TRUE(
+        CreateHardLinkA(dir.Join("sub/m-third.c").c_str(), dir.Join("main.c").c_str(), nullptr));
+#else
+    ASSERT_EQ(::link(dir.Join("main.c").c_str(), dir.Join("m-second.c").c_str()), 0);
+    ASSERT_EQ(::link(dir.Join("main.c").c_str(), dir.Join("sub/m-third.c").c_str()), 0);
+#endif
+    auto seen = Walk(dir, "*.c;m*", true);
+    ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), "x.c"), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "sub/inner.c"), 1);
+    EXPECT_EQ(seen[0], "sub/inner.c");  // the folder below comes first; the third name is its
+    // one of main.c's three names, the first the walk met
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "sub/m-third.c"), 1);
 }
 
-// Each filter searches the folder anew: what the processing of one filter's files made there
-// is found by the later filters, in the folder walked and in its subfolders.
-TEST(FileRecurser, FileMadeBetweenTwoFilterSearchesIsFoundByTheLater) {
+// The folder is listed once: what the processing of one file makes there (a backup, a
+// temporary file) is never handed over by the same walk, whichever filter it matches.
+TEST(FileRecurser, FilesMadeDuringTheWalkAreNeverHandedOver) {
     TempDir dir;
     dir.Write("sub/a.c", "");
     dir.Write("b.c", "");
@@ -132,10 +150,9 @@ TEST(FileRecurser, FileMadeBetweenTwoFilterSearchesIsFoundByTheLater) {
         bool ProcessFile(const TFileName& file) override {
             std::string name(file.NameAndExtension());
             seen.push_back(name);
-            if (name == "a.c")
-                dir_.Write("sub/late-a.h", "");
-            if (name == "b.c")
-                dir_.Write("late-b.h", "");
+            dir_.Write("sub/late-" + name + ".h", "");
+            dir_.Write("late-" + name + ".h", "");
+            dir_.Write("late-" + name + ".c", "");
             return true;
         }
         void ShowResult(ReportOwner&) override {}
@@ -146,7 +163,7 @@ TEST(FileRecurser, FileMadeBetweenTwoFilterSearchesIsFoundByTheLater) {
     } maker(dir);
     FileRecurser walker(dir.Path(), "*.c;*.h", true, &maker);
     ASSERT_TRUE(walker.Recurse());
-    EXPECT_EQ(maker.seen, (std::vector<std::string>{"a.c", "late-a.h", "b.c", "late-b.h"}));
+    EXPECT_EQ(maker.seen, (std::vector<std::string>{"a.c", "b.c"}));
 }
 
 TEST(FileRecurser, SkipsHiddenAndReadOnlyFilesButEntersHiddenFolders) {
@@ -224,14 +241,48 @@ TEST(FileRecurser, DriveLetterWithOrWithoutSeparatorWalksTheRoot) {
     DeleteFileA(file.c_str());
 }
 #else
-TEST(FileRecurser, FolderLinksAreEnteredButNeverBackIntoTheWalk) {
+// A link is followed only to a file inside the chosen folder, compared by identity: a link that
+// spells a path out of the folder and back in counts as inside, one that leads out does not.
+// Links to folders are not entered; what they lead to inside is walked under its own name.
+TEST(FileRecurser, LinksAreFollowedOnlyToFilesInsideTheFolder) {
     TempDir dir;
-    dir.Write("a/f.c", "");
-    dir.Write("b/g.c", "");
-    ASSERT_EQ(::symlink("..", dir.Join("a/up").c_str()), 0);      // back to an ancestor
-    ASSERT_EQ(::symlink("../b", dir.Join("a/tob").c_str()), 0);   // across to a sibling
-    ASSERT_EQ(::symlink(".", dir.Join("b/self").c_str()), 0);
-    EXPECT_EQ(Sorted(Walk(dir, "*.c", true)), Sorted({"a/f.c", "a/tob/g.c", "b/g.c"}));
+    dir.Write("tree/a/f.c", "");
+    dir.Write("tree/b/g.c", "");
+    dir.Write("tree/b/h.txt", "");
+    dir.Write("outside/o.c", "");
+    const std::string tree = dir.Join("tree");
+    const std::string treeName = tree.substr(tree.rfind('/') + 1);
+    const std::pair<const char*, std::string> links[] = {
+        {"tree/a/up", ".."},           // back to an ancestor
+        {"tree/a/tob", "../b"},        // across to a sibling
+        {"tree/b/self", "."},          // to itself
+        {"tree/a/h.c", "../b/h.txt"},  // a file no filter finds itself
+        {"tree/a/roundabout.c",
+         "../../" + treeName + "/../tree/b/h.txt"},  // the same, the long way
+        {"tree/a/abs.c", tree + "/a/f.c"},           // absolute, inside
+        {"tree/out.c", "../outside/o.c"},            // a file outside
+        {"tree/outdir", "../outside"},               // a folder outside
+        {"tree/b/dangling.c", "nowhere"},
+    };
+    for (const auto& [from, to] : links)
+        ASSERT_EQ(::symlink(to.c_str(), dir.Join(from).c_str()), 0) << from;
+    Recorder recorder(tree);
+    FileRecurser walker(tree, "*.c", true, &recorder);
+    ASSERT_TRUE(walker.Recurse());
+    auto seen = Sorted(recorder.seen);
+    // h.txt once, through whichever of its two links came first.
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "a/f.c");
+    EXPECT_TRUE(seen[1] == "a/h.c" || seen[1] == "a/roundabout.c") << seen[1];
+    EXPECT_EQ(seen[2], "b/g.c");
+
+    // Without subfolders only the folder's own names are looked at, but a link among them is
+    // still followed to a file below it.
+    Recorder top(tree);
+    FileRecurser shallow(tree, "*.c", false, &top);
+    ASSERT_EQ(::symlink("b/g.c", dir.Join("tree/g-link.c").c_str()), 0);
+    ASSERT_TRUE(shallow.Recurse());
+    EXPECT_EQ(top.seen, std::vector<std::string>{"g-link.c"});
 }
 
 TEST(FileRecurser, FifosAndDevicesAreNeverHandedOver) {
@@ -242,7 +293,9 @@ TEST(FileRecurser, FifosAndDevicesAreNeverHandedOver) {
     EXPECT_EQ(Walk(dir, "*.c", true), std::vector<std::string>{"real.c"});
 }
 
-TEST(FileRecurser, PathsBeyondThePlatformLimitFailOnlyThemselves) {
+// The walk acts relative to open folders, so folders deeper than any path the platform takes
+// are walked like any other.
+TEST(FileRecurser, PathsBeyondThePlatformLimitAreWalked) {
     TempDir dir;
     dir.Write("top.c", "");
     // 25 levels of 200 characters: deeper than PATH_MAX, made one level at a time.
@@ -257,21 +310,12 @@ TEST(FileRecurser, PathsBeyondThePlatformLimitFailOnlyThemselves) {
         ASSERT_GE(next, 0);
         fd = next;
         rel += component + "/";
-        if (level == 5) {
-            int f = ::openat(fd, "mid.c", O_WRONLY | O_CREAT, 0644);
-            ASSERT_GE(f, 0);
-            ::close(f);
-        }
     }
     int f = ::openat(fd, "deep.c", O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(f, 0);
     ::close(f);
     ::close(fd);
-    std::string mid;
-    for (int i = 0; i < 6; ++i)
-        mid += component + "/";
-    // The deep file lies beyond what the platform takes as a path; the rest is walked.
-    EXPECT_EQ(Sorted(Walk(dir, "*.c", true)), Sorted({mid + "mid.c", "top.c"}));
+    EXPECT_EQ(Sorted(Walk(dir, "*.c", true)), Sorted({rel + "deep.c", "top.c"}));
     // Clean up from the inside out, since the folder is too deep for a path.
     std::string cmd = "rm -rf '" + dir.Path() + "/" + component + "'";
     EXPECT_EQ(std::system(cmd.c_str()), 0);

@@ -44,7 +44,7 @@ std::string FolderPart(const std::string& rel) {
 // One file's content and every name it has in the tree.
 struct Content {
     std::vector<std::string> names;   // hard links; names[0] is where it is restored
-    std::vector<std::string> handed;  // names the walk hands over: filter matches, or a link
+    std::vector<std::string> handed;  // names the walk finds: filter matches, or a link
     std::string oldText, newText;
     TreeEntry pristine;  // for contents without a match: never written
     // Whether the run rewrites it: handed over, with a match.
@@ -251,7 +251,7 @@ protected:
         std::vector<std::string> finished;
         for (size_t i = 0; i < contents_.size(); ++i) {
             ReferenceResult ref = ReferenceReplace(texts[i], kFind, kReplace, true, false);
-            files += int64_t(contents_[i].handed.size());
+            files += contents_[i].handed.empty() ? 0 : 1;  // once, however many names match
             if (!contents_[i].handed.empty())
                 replacements += ref.replacements;
             finished.push_back(contents_[i].handed.empty() ? texts[i] : ref.output);

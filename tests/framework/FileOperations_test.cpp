@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "framework/FileIdentity.h"
 #include "framework/FileTimes.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -12,40 +13,53 @@
 #include "tests/support/TempDir.h"
 
 #ifndef _WIN32
-#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdio>
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TEST(FileOperations, CopyReplacesTargetAndKeepsLastWriteTime) {
+// A backup copy of the file at `from`, named like `to` in `to`'s folder.
+bool Copy(const std::string& from, const std::string& to) {
+    TFile source;
+    const TFileName target(to);
+    return source.OpenRead(from) &&
+           CopyToBackup(source, target, std::string(target.NameAndExtension()));
+}
+
+TEST(FileOperations, BackupCopyReplacesTargetAndKeepsLastWriteTime) {
     TempDir dir;
     dir.Write("a.txt", std::string("one\r\ntwo\0three", 14));
     dir.Write("b.txt", "old content that is longer");
     auto old = fs::last_write_time(dir.Join("a.txt")) - std::chrono::hours(240);
     fs::last_write_time(dir.Join("a.txt"), old);
 
-    ASSERT_TRUE(CopyFileReplacing(dir.Join("a.txt"), dir.Join("b.txt")));
+    ASSERT_TRUE(Copy(dir.Join("a.txt"), dir.Join("b.txt")));
     EXPECT_EQ(dir.Read("b.txt"), dir.Read("a.txt"));
     EXPECT_EQ(fs::last_write_time(dir.Join("b.txt")), old);
 
-    ASSERT_TRUE(CopyFileReplacing(dir.Join("a.txt"), dir.Join("new.txt")));
+    ASSERT_TRUE(Copy(dir.Join("a.txt"), dir.Join("new.txt")));
     EXPECT_EQ(dir.Read("new.txt"), dir.Read("a.txt"));
-    EXPECT_FALSE(CopyFileReplacing(dir.Join("missing"), dir.Join("c.txt")));
+    EXPECT_FALSE(Copy(dir.Join("missing"), dir.Join("c.txt")));
     EXPECT_FALSE(dir.Exists("c.txt"));
 }
 
-TEST(FileOperations, OverwriteRewritesInPlace) {
+// The copy is of what the open file holds, from its start, wherever it was read up to, even
+// once its name leads to another file.
+TEST(FileOperations, BackupCopyIsOfTheOpenFileNotOfItsName) {
     TempDir dir;
-    dir.Write("src", "new");
-    dir.Write("dst", "a much longer old content");
-    ASSERT_TRUE(OverwriteFileContent(dir.Join("src"), dir.Join("dst")));
-    EXPECT_EQ(dir.Read("dst"), "new");
-    EXPECT_FALSE(OverwriteFileContent(dir.Join("src"), dir.Join("missing")));
-    EXPECT_FALSE(dir.Exists("missing"));
+    dir.Write("a.txt", "what was read");
+    TFile source;
+    ASSERT_TRUE(source.OpenRead(dir.Join("a.txt")));
+    char buf[4];
+    ASSERT_EQ(source.Read(buf, sizeof buf), 4);
+    ASSERT_TRUE(fs::remove(dir.Join("a.txt")));
+    dir.Write("a.txt", "another file now");
+    ASSERT_TRUE(CopyToBackup(source, TFileName(dir.Join("a.txt")), "Backup of a.txt"));
+    EXPECT_EQ(dir.Read("Backup of a.txt"), "what was read");
 }
 
 TEST(FileOperations, RemoveTakesFilesAndEmptyFolders) {
@@ -88,7 +102,14 @@ TEST(TFile, ReadsToTheEndAndReportsMissingFiles) {
     EXPECT_EQ(got, content);
     TFile g;
     EXPECT_FALSE(g.OpenRead(dir.Join("missing")));
-    EXPECT_FALSE(g.OpenTruncate(dir.Join("missing")));
+    // Reading at an offset leaves the position where it was.
+    ASSERT_TRUE(g.OpenRead(dir.Join("f")));
+    ASSERT_EQ(g.Read(buf, 10), 10);
+    EXPECT_EQ(g.ReadAt(299998, buf, sizeof buf), 2);
+    EXPECT_EQ(g.Read(buf, 5), 5);
+    FileStamp stamp;
+    ASSERT_TRUE(g.GetStamp(stamp));
+    EXPECT_EQ(stamp.size, content.size());
 }
 
 #ifndef _WIN32
@@ -103,6 +124,12 @@ std::string ReadAll(const TFileName& name) {
     return got;
 }
 
+FileIdentity IdentityOf(const std::string& path) {
+    FileIdentity identity;
+    EXPECT_TRUE(GetFileIdentity(path, identity)) << path;
+    return identity;
+}
+
 // A name from the walk is reached through the folder the walk holds open, even once the
 // folder's path leads elsewhere; a copy or move of it, which may outlive the folder, goes by path.
 TEST(TFile, WalkNameIsReachedThroughItsOpenFolderAndItsCopiesByPath) {
@@ -110,11 +137,12 @@ TEST(TFile, WalkNameIsReachedThroughItsOpenFolderAndItsCopiesByPath) {
     dir.Write("old/f.c", "walked");
     TFolder folder;
     ASSERT_TRUE(folder.Open(dir.Join("old")));
+    const FileIdentity seen = IdentityOf(dir.Join("old/f.c"));
     TFileName walked(dir.Join("old/f.c"));
-    walked.SetFoundIn(&folder, true);
+    walked.SetFoundIn(&folder, seen);
     const TFileName copy = walked;
     TFileName source(dir.Join("old/f.c"));
-    source.SetFoundIn(&folder, true);
+    source.SetFoundIn(&folder, seen);
     const TFileName moved(std::move(source));
     ASSERT_EQ(std::rename(dir.Join("old").c_str(), dir.Join("moved").c_str()), 0);
     dir.Write("old/f.c", "by path");
@@ -132,13 +160,37 @@ TEST(TFile, WalkNameIsReachedThroughItsOpenFolderAndItsCopiesByPath) {
     EXPECT_EQ(times.lastWrite, t2);
 }
 
-TEST(FileOperations, PosixCopyKeepsPermissionsAndReplacesLinksNotTheirTargets) {
+// What took a walk name since the walk saw it is not the file the walk handed over: another
+// file is not opened, and a link is neither opened nor followed by Touch.
+TEST(TFile, WalkNameThatNowLeadsElsewhereIsLeftAlone) {
+    TempDir dir;
+    dir.Write("d/f.c", "seen");
+    dir.Write("elsewhere", "not to be touched");
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Join("d")));
+    TFileName walked(dir.Join("d/f.c"));
+    walked.SetFoundIn(&folder, IdentityOf(dir.Join("d/f.c")));
+    // Renamed away, not removed, so that the new file cannot reuse its inode.
+    ASSERT_EQ(::rename(dir.Join("d/f.c").c_str(), dir.Join("d/kept").c_str()), 0);
+    dir.Write("d/f.c", "another file");
+    EXPECT_EQ(ReadAll(walked), "(not opened)");
+    ASSERT_EQ(::unlink(dir.Join("d/f.c").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Join("elsewhere").c_str(), dir.Join("d/f.c").c_str()), 0);
+    EXPECT_EQ(ReadAll(walked), "(not opened)");
+    FileTimes before, after;
+    ASSERT_TRUE(GetFileTimes(dir.Join("elsewhere"), before));
+    (void)SetLastWriteTime(walked, TimeFromUnix(1500000000, 0));
+    ASSERT_TRUE(GetFileTimes(dir.Join("elsewhere"), after));
+    EXPECT_EQ(after.lastWrite, before.lastWrite);
+}
+
+TEST(FileOperations, PosixBackupCopyKeepsPermissionsAndReplacesLinksNotTheirTargets) {
     TempDir dir;
     dir.Write("a", "content");
     ASSERT_EQ(::chmod(dir.Join("a").c_str(), 0640), 0);
     dir.Write("elsewhere", "keep me");
     ASSERT_EQ(::symlink(dir.Join("elsewhere").c_str(), dir.Join("b").c_str()), 0);
-    ASSERT_TRUE(CopyFileReplacing(dir.Join("a"), dir.Join("b")));
+    ASSERT_TRUE(Copy(dir.Join("a"), dir.Join("b")));
     struct stat st;
     ASSERT_EQ(::lstat(dir.Join("b").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));

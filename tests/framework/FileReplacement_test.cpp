@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "framework/FileOperations.h"
+#include "framework/TFile.h"
+#include "framework/TFileName.h"
 #include "tests/support/TempDir.h"
 
 #ifdef _WIN32
@@ -21,7 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool Replace(const std::string& path, const std::string& content,
+bool Replace(const std::string& path,
+             const std::string& content,
              TFileReplacement::Method* method = nullptr) {
     TFileReplacement r;
     bool ok = r.Begin(path) && r.Write(content.data(), content.size()) && r.Commit();
@@ -81,14 +84,16 @@ TEST(FileReplacement, LeftoversOfAKilledRunAreRemoved) {
     EXPECT_TRUE(dir.Exists("keep.tmp"));
 }
 
-TEST(FileReplacement, CopyReplacingIsWholeOrAbsent) {
+TEST(FileReplacement, BackupCopyIsWholeOrAbsent) {
     TempDir dir;
     dir.Write("a", "content");
     dir.Write("b", "older copy");
-    ASSERT_TRUE(CopyFileReplacing(dir.Join("a"), dir.Join("b")));
+    TFile source;
+    ASSERT_TRUE(source.OpenRead(dir.Join("a")));
+    ASSERT_TRUE(CopyToBackup(source, TFileName(dir.Join("a")), "b"));
     EXPECT_EQ(dir.Read("b"), "content");
     dir.MakeFolder("c/x");
-    EXPECT_FALSE(CopyFileReplacing(dir.Join("a"), dir.Join("c")));
+    EXPECT_FALSE(CopyToBackup(source, TFileName(dir.Join("a")), "c"));
     EXPECT_EQ(Leftovers(dir.Path()), 0u);
 }
 

@@ -1,0 +1,30 @@
+#include "framework/FileLocation.h"
+
+#include "framework/FileAttributes.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+
+bool LocateFile(const TFileName& file, TFolder& own, const TFolder*& folder, std::string& name) {
+    if (file.Holder()) {
+        folder = file.Holder();
+        name = file.NameInHolder();
+        return true;
+    }
+    std::string path(file.Folder());
+    if (path.empty())
+        path = ".";
+    name = std::string(file.NameAndExtension());
+    EntryStatus status;
+    if (name.empty() || !own.Open(path) || !own.StatusOf(name.c_str(), status))
+        return false;
+    folder = &own;
+    if (!(status.attributes & kAttrLink))
+        return true;
+    TFolder holder;
+    std::string target;
+    if (!own.FollowLink(name.c_str(), holder, target))
+        return false;
+    own = std::move(holder);
+    name = std::move(target);
+    return true;
+}
