@@ -48,6 +48,55 @@ std::string WiderAccess(const struct stat& copy, const struct stat& file) {
     return "";
 }
 
+// Regression: the rewrite looked the file's name up again after the read, so a link swapped in
+// meanwhile had its target (root's file) replaced with the user's content, or the target's
+// content put in the tree. A large file keeps the read window wide; the user swaps the file and
+// a link to root's file under the one name as fast as it can, through 20 runs.
+TEST_F(FaultAttackedTree, NameSwappedForALinkDuringTheReadNeverReachesTheLinksTarget) {
+    constexpr int kRuns = 20;
+    const std::string line = "the read of a large file leaves a wide window for a swap\n";
+    std::string middle;
+    while (middle.size() < (32u << 20))
+        middle += line;
+    const std::string oldText = "a needle first\n" + middle + "a needle last\n";
+    const std::string newText = "a PIN first\n" + middle + "a PIN last\n";
+    const std::string secret = MakeVictim("secret");
+    const std::string file = Tree("a.txt"), swap = Tree("swap.lnk");
+    int rewritten = 0;
+    for (int run = 1; run <= kRuns && !HasFailure(); ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        // The file under its name and the link beside it, whatever the last run left.
+        fs::remove(swap);
+        if (IsLink(file) || ReadFileBytes(file) != oldText) {
+            fs::remove(file);
+            MakeTreeFile("a.txt", oldText);
+        }
+        MakeTreeLink("swap.lnk", secret);
+        Report report;
+        {
+            ScopedAttacker attacker(user_, [&] {
+                (void)::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE);
+            });
+            ASSERT_TRUE(attacker.Started());
+            report = Run("*.txt", {});
+            EXPECT_GT(attacker.Stop(), 1);
+        }
+        ExpectVictimsUnchanged();
+        int holdingNew = 0;
+        for (const auto& [rel, content] : TreeFiles()) {
+            EXPECT_TRUE(content == oldText || content == newText)
+                << rel << " is neither the old content nor the new (" << content.size() << " bytes"
+                << (content.find(kVictimMark) == 0 ? ", root's file)" : ")");
+            holdingNew += content == newText ? 1 : 0;
+        }
+        // A file it counts holds its new content, and only such a file is counted.
+        EXPECT_EQ(report.files, holdingNew) << report.output;
+        EXPECT_EQ(report.replacements, 2 * holdingNew) << report.output;
+        rewritten += holdingNew;
+    }
+    std::printf("%d of %d runs rewrote the file\n", rewritten, kRuns);
+}
+
 // A link planted under the backup's name is replaced by the backup, never written through.
 TEST_F(FaultAttackedTree, BackupNamePlantedAsALinkIsReplacedNotWrittenThrough) {
     MakeTreeFile("a.c", kOld);
@@ -58,6 +107,39 @@ TEST_F(FaultAttackedTree, BackupNamePlantedAsALinkIsReplacedNotWrittenThrough) {
     EXPECT_EQ(ReadFileBytes(Tree("a.c")), kNew);
     EXPECT_FALSE(IsLink(Tree("Backup of a.c")));
     EXPECT_EQ(ReadFileBytes(Tree("Backup of a.c")), kOld);
+}
+
+// The user plants the link again and again while the runs go on; whatever holds the backup's
+// name at the end, root's file is as it was.
+TEST_F(FaultAttackedTree, BackupLinkPlantedDuringTheRunIsNeverWrittenThrough) {
+    constexpr int kRuns = 10;
+    const std::string secret = MakeVictim("secret");
+    const std::string plant = Tree("plant.lnk"), backup = Tree("Backup of a.c");
+    const std::string middle(4u << 20, 'x');
+    const std::string oldText = "needle " + middle + " needle";
+    const std::string newText = "PIN " + middle + " PIN";
+    for (int run = 1; run <= kRuns && !HasFailure(); ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        fs::remove(backup);
+        MakeTreeFile("a.c", oldText);
+        Report report;
+        {
+            ScopedAttacker attacker(user_, [&] {
+                (void)::symlink(secret.c_str(), plant.c_str());
+                (void)::rename(plant.c_str(), backup.c_str());
+            });
+            ASSERT_TRUE(attacker.Started());
+            report = Run("a.c", {true});
+            EXPECT_GT(attacker.Stop(), 1);
+        }
+        ExpectVictimsUnchanged();
+        const std::string content = ReadFileBytes(Tree("a.c")).value_or("");
+        EXPECT_TRUE(content == oldText || content == newText);
+        EXPECT_EQ(report.files, content == newText ? 1 : 0);
+        if (fs::is_regular_file(fs::symlink_status(backup))) {
+            EXPECT_TRUE(ReadFileBytes(backup) == oldText) << "the backup is not the original";
+        }
+    }
 }
 
 // Regression: root's backup of a set-user-id file was root's, with the set-id bits copied: a
