@@ -4,7 +4,9 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +14,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <new>
+
+#include "framework/posix/UniqueFd.h"
 
 extern char** environ;
 
@@ -212,4 +217,147 @@ bool WriteFileBytes(const std::string& path, const std::string& content) {
 bool IsRunTempName(const std::string& name) {
     return name.rfind(".scrivox-", 0) == 0 && name.size() >= 13 &&
            name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+namespace {
+
+// FNV-1a: enough to tell one content from another that no one chose to collide with it.
+uint64_t HashOfFile(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    uint64_t hash = 14695981039346656037ull;
+    if (!fd)
+        return 0;
+    char buffer[1 << 16];
+    for (ssize_t n; (n = ::read(fd.Get(), buffer, sizeof buffer)) > 0;)
+        for (ssize_t i = 0; i < n; ++i)
+            hash = (hash ^ uint8_t(buffer[i])) * 1099511628211ull;
+    return hash;
+}
+
+int64_t Nanoseconds(const struct timespec& t) {
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+}  // namespace
+
+void VictimSnapshot::Add(const std::string& path, bool recursive) {
+    roots_.emplace_back(path, recursive);
+    AddEntry(path);
+    if (!recursive)
+        return;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+        AddEntry(it->path().string());
+}
+
+void VictimSnapshot::AddEntry(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return;
+    Entry e;
+    e.mode = st.st_mode;
+    e.uid = st.st_uid;
+    e.gid = st.st_gid;
+    e.inode = st.st_ino;
+    e.mtimeNs = Nanoseconds(st.st_mtim);
+    e.ctimeNs = Nanoseconds(st.st_ctim);
+    std::error_code ec;
+    if (S_ISREG(st.st_mode))
+        e.contentHash = HashOfFile(path);
+    else if (S_ISLNK(st.st_mode))
+        e.linkTarget = fs::read_symlink(path, ec).string();
+    entries_[path] = e;
+}
+
+VictimSnapshot VictimSnapshot::Retake() const {
+    VictimSnapshot now;
+    for (const auto& [path, recursive] : roots_)
+        now.Add(path, recursive);
+    return now;
+}
+
+std::vector<std::string> VictimSnapshot::ChangesSince(const VictimSnapshot& earlier) const {
+    std::vector<std::string> changes;
+    for (const auto& [path, was] : earlier.entries_) {
+        auto it = entries_.find(path);
+        if (it == entries_.end()) {
+            changes.push_back(path + ": gone");
+            continue;
+        }
+        const Entry& is = it->second;
+        std::string what;
+        auto note = [&](bool differs, const char* field) {
+            if (differs)
+                what += std::string(what.empty() ? "" : ", ") + field;
+        };
+        note(is.inode != was.inode, "inode");
+        note((is.mode & S_IFMT) != (was.mode & S_IFMT), "kind");
+        note((is.mode & 07777) != (was.mode & 07777), "mode");
+        note(is.uid != was.uid || is.gid != was.gid, "owner");
+        note(is.contentHash != was.contentHash, "content");
+        note(is.linkTarget != was.linkTarget, "link target");
+        note(is.mtimeNs != was.mtimeNs, "last-write time");
+        note(is.ctimeNs != was.ctimeNs, "status-change time");
+        if (!what.empty())
+            changes.push_back(path + ": " + what);
+    }
+    for (const auto& [path, entry] : entries_)
+        if (earlier.entries_.count(path) == 0)
+            changes.push_back(path + ": appeared");
+    return changes;
+}
+
+ScopedAttacker::ScopedAttacker(uid_t uid, std::function<void()> step) {
+    void* memory =
+        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return;
+    shared_ = new (memory) Shared;
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // The death signal is set after the drop, which clears it; a test that dies takes its
+        // attacker along.
+        if (!DropTo(uid) || ::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(3);
+        step();
+        shared_->steps = 1;
+        shared_->started = 1;
+        while (shared_->stop.load(std::memory_order_relaxed) == 0) {
+            step();
+            shared_->steps.fetch_add(1, std::memory_order_relaxed);
+        }
+        ::_exit(0);
+    }
+    if (pid_ < 0)
+        return;
+    const struct timespec start = Now();
+    while (shared_->started == 0 && SecondsSince(start) < 10) {
+        int status;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // it could not become the user
+            return;
+        }
+        ::usleep(200);
+    }
+    started_ = shared_->started != 0;
+}
+
+long long ScopedAttacker::Stop() {
+    if (pid_ > 0) {
+        shared_->stop = 1;
+        ChildOutcome outcome = WaitForChild(std::exchange(pid_, -1), 10);
+        const bool ended = outcome.exited && outcome.exitCode == 0;
+        steps_ = started_ && ended ? shared_->steps.load() : -1;
+    }
+    return steps_;
+}
+
+ScopedAttacker::~ScopedAttacker() {
+    Stop();
+    if (shared_) {
+        shared_->~Shared();
+        ::munmap(shared_, sizeof(Shared));
+    }
 }

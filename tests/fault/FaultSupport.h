@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -90,3 +91,62 @@ bool IsRunTempName(const std::string& name);
 
 double SecondsSince(const struct timespec& start);
 struct timespec Now();
+
+// How some paths look, links not followed: each entry's kind, content (hashed), inode, mode,
+// owner, group, last-write and status-change times. Taken again later, it says what changed, so
+// that a test can show that a run left everything outside its tree alone.
+class VictimSnapshot {
+public:
+    // `path` and, when it is a folder and `recursive`, everything below it.
+    void Add(const std::string& path, bool recursive = true);
+    // The same paths as they are now.
+    VictimSnapshot Retake() const;
+    // One line per entry that changed, appeared or vanished since `earlier`.
+    std::vector<std::string> ChangesSince(const VictimSnapshot& earlier) const;
+
+private:
+    struct Entry {
+        mode_t mode = 0;  // kind and permissions
+        uid_t uid = 0;
+        gid_t gid = 0;
+        uint64_t inode = 0;
+        int64_t mtimeNs = 0;
+        int64_t ctimeNs = 0;
+        uint64_t contentHash = 0;
+        std::string linkTarget;
+    };
+    void AddEntry(const std::string& path);
+
+    std::vector<std::pair<std::string, bool>> roots_;
+    std::map<std::string, Entry> entries_;
+};
+
+// Another user of the machine: a forked child that becomes `uid` and does `step` over and over,
+// as fast as it can, until stopped. The step runs in the child of a single-threaded program, so
+// it may use whatever it captured; its system calls are what the attack is.
+class ScopedAttacker {
+public:
+    ScopedAttacker(uid_t uid, std::function<void()> step);
+    ~ScopedAttacker();
+    ScopedAttacker(const ScopedAttacker&) = delete;
+    ScopedAttacker& operator=(const ScopedAttacker&) = delete;
+
+    // Whether the child became the user and took its first step.
+    bool Started() const { return started_; }
+    // Ends the loop and reaps the child, killed if it does not end within seconds. The steps it
+    // took, or -1 when it never started or hung.
+    long long Stop();
+
+private:
+    struct Shared {
+        std::atomic<int> stop{0};
+        std::atomic<int> started{0};
+        std::atomic<long long> steps{0};
+    };
+    static_assert(std::atomic<long long>::is_always_lock_free, "shared between processes");
+
+    Shared* shared_ = nullptr;
+    pid_t pid_ = -1;
+    bool started_ = false;
+    long long steps_ = -1;
+};
