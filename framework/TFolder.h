@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
 #include "framework/FileIdentity.h"
 

@@ -23,7 +23,7 @@ constexpr const char kSuffix[] = ".tmp";
 
 }  // namespace
 
-int CreateHiddenTempAt(int folder, std::string& name) {
+UniqueFd CreateHiddenTempAt(int folder, std::string& name) {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     // Names need only differ from those present; the lock, not the name, marks a live file.
     thread_local uint64_t state = (uint64_t(::getpid()) << 32) ^ uint64_t(::time(nullptr)) ^
@@ -36,31 +36,31 @@ int CreateHiddenTempAt(int folder, std::string& name) {
             unique[i] = kLetters[bits % 62];
         unique[6] = '\0';
         std::string candidate = std::string(kPrefix) + unique + kSuffix;
-        int fd = ::openat(folder, candidate.c_str(),
-                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        UniqueFd fd(::openat(folder, candidate.c_str(),
+                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd) {
             if (errno == EEXIST || errno == EINTR)
                 continue;
-            return -1;
+            return UniqueFd();
         }
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            fd.Reset();
             ::unlinkat(folder, candidate.c_str(), 0);
-            return -1;
+            return UniqueFd();
         }
         name = std::move(candidate);
         return fd;
     }
-    return -1;
+    return UniqueFd();
 }
 
-int CreateHiddenTemp(const std::string& folder, std::string& name) {
+UniqueFd CreateHiddenTemp(const std::string& folder, std::string& name) {
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir)
-        return -1;
+        return UniqueFd();
     std::string inFolder;
-    int fd = CreateHiddenTempAt(dir.Get(), inFolder);
-    if (fd >= 0)
+    UniqueFd fd = CreateHiddenTempAt(dir.Get(), inFolder);
+    if (fd)
         name = folder + "/" + inFolder;
     return fd;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/FileIdentity.h"
+#include "framework/posix/UniqueFd.h"
 
 struct stat;
 
@@ -12,10 +13,10 @@ struct stat;
 // A new hidden file ".scrivox-XXXXXX.tmp" in the open folder `folder`, private to its owner,
 // open for reading and writing and locked for as long as it is open, so that a cleaner can tell
 // it from one a killed run left behind. Made exclusively: a name that exists, a link included,
-// is never opened. Returns its descriptor and its name in the folder, or -1.
-int CreateHiddenTempAt(int folder, std::string& name);
+// is never opened. Returns its descriptor (none on failure) and its name in the folder.
+UniqueFd CreateHiddenTempAt(int folder, std::string& name);
 // The same in the folder named by a path; `name` is then the whole path.
-int CreateHiddenTemp(const std::string& folder, std::string& name);
+UniqueFd CreateHiddenTemp(const std::string& folder, std::string& name);
 
 // The folder for temporary files: $TMPDIR, else /tmp.
 std::string TemporaryFolder();

@@ -52,7 +52,7 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     }
     const int dir = folder->Descriptor();
     std::string tempName;
-    UniqueFd copy(CreateHiddenTempAt(dir, tempName));
+    UniqueFd copy = CreateHiddenTempAt(dir, tempName);
     if (!copy)
         return false;
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

@@ -126,14 +126,14 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
         return false;
     // Hard links must keep sharing the content: those files are rewritten in place.
     s.inPlace = s.original.st_nlink > 1;
-    s.fd.Reset(CreateHiddenTempAt(s.folder.Get(), s.tempName));
+    s.fd = CreateHiddenTempAt(s.folder.Get(), s.tempName);
     if (!s.fd) {
         // A folder that takes no new file: the content waits in the temporary folder, which no
         // walk cleans, so what a killed run left waiting there goes first.
         s.inPlace = true;
         s.tempInFolder = false;
         RemoveStaleReplacements(TemporaryFolder());
-        s.fd.Reset(CreateHiddenTemp(TemporaryFolder(), s.tempName));
+        s.fd = CreateHiddenTemp(TemporaryFolder(), s.tempName);
         return static_cast<bool>(s.fd);
     }
     if (!s.inPlace)
@@ -180,12 +180,11 @@ namespace {
 // Bytes the whole system holds for writing (dirty or being written), from /proc/meminfo; false
 // where that is not known.
 bool PendingWriteBytes(uint64_t& bytes) {
-    int fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(::open("/proc/meminfo", O_RDONLY | O_CLOEXEC));
+    if (!fd)
         return false;
     char text[8192];
-    ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    ssize_t n = ::read(fd.Get(), text, sizeof text - 1);
     if (n <= 0)
         return false;
     text[n] = '\0';

@@ -4,6 +4,7 @@
 
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
+#include "framework/posix/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,17 +44,13 @@ namespace {
 // and neither it nor a device (a link to /dev/zero reads for ever) is read at all. Regular
 // files read the same with it, so it stays set.
 int OpenRegularAt(int folder, const char* name, int flags, struct stat& st) {
-    int fd;
+    UniqueFd fd;
     do {
-        fd = ::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+        fd.Reset(::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags));
+    } while (!fd && errno == EINTR);
+    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return fd.Release();
 }
 
 }  // namespace

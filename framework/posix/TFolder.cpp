@@ -178,9 +178,8 @@ bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalNa
     while (at) {
         if (!rest.empty() && rest[0] == '/') {
             at.Reset(OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY));
-            rest.erase(0, rest.find_first_not_of('/'));
-            if (rest.empty() || rest.find_first_not_of('/') == std::string::npos)
-                rest = ".";
+            const size_t next = rest.find_first_not_of('/');
+            rest = next == std::string::npos ? "." : rest.substr(next);
         }
         const size_t slash = rest.find('/');
         const std::string part = rest.substr(0, slash);

@@ -255,6 +255,32 @@ TEST(FaultHostileTree, UnreadableFilesAndFoldersFailAlone) {
     EXPECT_EQ(ListTree(dir.Path()).size(), files.size() + 3);
 }
 
+// A user's run over another user's file it may write (0666) cannot give the backup that owner:
+// the backup is then the running user's alone, without the set-group-id bit, so that it gives
+// nobody more than the original did.
+TEST(FaultHostileTree, BackupWhoseOwnerCannotBeGivenIsItsOwnersAlone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root: the file belongs to another user than the run's";
+    const std::optional<uid_t> uid = NobodyUid();
+    if (!uid)
+        GTEST_SKIP() << "no unprivileged user to run as";
+    TempDir dir;
+    dir.Write("shared.c", "a needle");
+    ASSERT_EQ(::chown(dir.Path().c_str(), *uid, static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(::chmod(dir.Join("shared.c").c_str(), 02666), 0);
+    auto counts = RunJobInChild(Find(dir.Path(), "*.c", true), kTimeout, uid);
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(counts->filesProcessed, 1);
+    EXPECT_EQ(dir.Read("shared.c"), "a PIN");
+    struct stat file, backup;
+    ASSERT_EQ(::stat(dir.Join("shared.c").c_str(), &file), 0);
+    ASSERT_EQ(::stat(dir.Join("Backup of shared.c").c_str(), &backup), 0);
+    EXPECT_EQ(file.st_uid, 0u);  // rewritten in place: still root's
+    EXPECT_EQ(backup.st_uid, *uid);
+    EXPECT_EQ(backup.st_mode & 07777, 0600u);
+    EXPECT_EQ(dir.Read("Backup of shared.c"), "a needle");
+}
+
 // FIFOs, devices and sockets, under their own names and through links, are neither read nor
 // touched: the runs end, count nothing but the one file, and leave every entry as it was.
 TEST(FaultHostileTree, FifosAndDevicesAreNeverOpened) {
