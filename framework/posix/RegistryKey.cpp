@@ -322,8 +322,8 @@ bool RegistryKey::QueryInfo(uint32_t& subkeyCount, uint32_t& valueCount) const {
                const RegistryTree::Key* key = tree.Find(impl_->path);
                if (!key)
                    return false;
-               subkeyCount = static_cast<uint32_t>(key->subkeys.size());
-               valueCount = static_cast<uint32_t>(key->values.size());
+               subkeyCount = static_cast<uint32_t>(key->SubkeyCount());
+               valueCount = static_cast<uint32_t>(key->ValueCount());
                return true;
            });
 }
@@ -363,10 +363,7 @@ bool RegistryKey::SetValue(const std::string& name,
             RegistryTree::Key* key = tree.Find(path);
             if (!key)
                 return false;
-            const RegistryTree::Value* old = key->FindValue(name);
-            changed = !old || old->type != type || old->data != bytes;
-            if (changed)
-                key->SetValue(name, type, bytes);
+            changed = key->SetValue(name, type, bytes);
             return true;
         },
         false);
@@ -397,9 +394,9 @@ bool RegistryKey::DeleteKey(const std::string& path) {
 bool RegistryKey::EnumKey(uint32_t index, std::string& name) const {
     return impl_ && WithTree([&](RegistryTree& tree) {
                const RegistryTree::Key* key = tree.Find(impl_->path);
-               if (!key || index >= key->subkeys.size())
+               if (!key || index >= key->SubkeyCount())
                    return false;
-               name = key->subkeys[index].name;
+               name = key->SubkeyAt(index).Name();
                return true;
            });
 }
@@ -410,9 +407,9 @@ bool RegistryKey::EnumValue(uint32_t index,
                             uint32_t& size) const {
     return impl_ && WithTree([&](RegistryTree& tree) {
                const RegistryTree::Key* key = tree.Find(impl_->path);
-               if (!key || index >= key->values.size())
+               if (!key || index >= key->ValueCount())
                    return false;
-               const RegistryTree::Value& value = key->values[index];
+               const RegistryTree::Value& value = key->ValueAt(index);
                name = value.name;
                type = value.type;
                size = static_cast<uint32_t>(value.data.size());
