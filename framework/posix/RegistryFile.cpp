@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -14,23 +15,46 @@
 
 namespace {
 
-bool ReadText(const std::string& path, std::string& text) {
+bool IsStoreFile(const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_size <= kMaxRegistryFileSize;
+}
+
+RegistryProblem ReadText(const std::string& path, std::string& text) {
     text.clear();
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Looked at before it is opened: opening some devices does something (a watchdog starts
+    // its timer, a tape rewinds), and a FIFO would wait for a writer.
+    struct stat named;
+    if (::stat(path.c_str(), &named) != 0)
+        return errno == ENOENT ? RegistryProblem::None : RegistryProblem::Unreadable;
+    if (!IsStoreFile(named))
+        return RegistryProblem::NotRegularFile;
+    // Non-blocking, and checked again through the descriptor, for whatever was put in its place
+    // meanwhile.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd)
-        return errno == ENOENT;
-    char buffer[16384];
-    for (;;) {
-        ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        return errno == ENOENT ? RegistryProblem::None : RegistryProblem::Unreadable;
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0)
+        return RegistryProblem::Unreadable;
+    if (!IsStoreFile(st))
+        return RegistryProblem::NotRegularFile;
+    text.reserve(static_cast<size_t>(st.st_size));
+    // One byte past the limit tells a file that grew beyond it since.
+    const size_t limit = static_cast<size_t>(kMaxRegistryFileSize) + 1;
+    char buffer[65536];
+    while (text.size() < limit) {
+        ssize_t n = ::read(fd.Get(), buffer, std::min(sizeof buffer, limit - text.size()));
         if (n == 0)
-            return true;
+            return RegistryProblem::None;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return RegistryProblem::Unreadable;
         }
         text.append(buffer, static_cast<size_t>(n));
     }
+    text.clear();
+    return RegistryProblem::NotRegularFile;
 }
 
 bool ReplaceFile(const std::string& folder, const std::string& file, const std::string& text) {
@@ -55,32 +79,33 @@ bool ReplaceFile(const std::string& folder, const std::string& file, const std::
 
 }  // namespace
 
-bool ReadRegistryFile(const std::string& file, RegistryTree& tree) {
+RegistryProblem ReadRegistryFile(const std::string& file, RegistryTree& tree) {
     std::string text;
-    if (!ReadText(file, text))
-        return false;
-    tree = RegistryTree::Parse(text);
-    return true;
+    const RegistryProblem problem = ReadText(file, text);
+    if (problem == RegistryProblem::None)
+        tree = RegistryTree::Parse(text);
+    return problem;
 }
 
-bool UpdateRegistryFile(const std::string& folder,
-                        const RegistryChange& change,
-                        RegistryTree* result) {
+RegistryProblem UpdateRegistryFile(const std::string& folder,
+                                   const RegistryChange& change,
+                                   RegistryTree* result) {
     if (folder.empty() || !MakeRegistryFolder(folder))
-        return false;
+        return RegistryProblem::Unwritable;
     const std::string file = RegistryFileIn(folder);
     RegistryLock lock;
     if (!lock.Acquire(file))
-        return false;
+        return RegistryProblem::Unwritable;
     RegistryTree tree;
-    if (!ReadRegistryFile(file, tree))
-        return false;
+    if (const RegistryProblem problem = ReadRegistryFile(file, tree);
+        problem != RegistryProblem::None)
+        return problem;
     bool changed = false;
     if (!change(tree, changed))
-        return false;
+        return RegistryProblem::None;
     if (changed && !ReplaceFile(folder, file, tree.Format()))
-        return false;
+        return RegistryProblem::Unwritable;
     if (result)
         *result = std::move(tree);
-    return true;
+    return RegistryProblem::None;
 }

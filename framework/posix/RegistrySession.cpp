@@ -17,9 +17,11 @@
 namespace {
 
 // Reads the tree from the folder the environment names now, and says which that was.
-bool Load(std::string& folder, RegistryTree& tree) {
+RegistryProblem Load(std::string& folder, RegistryTree& tree) {
     folder = RegistryFolder();
-    return !folder.empty() && ReadRegistryFile(RegistryFileIn(folder), tree);
+    if (folder.empty())
+        return RegistryProblem::Unreadable;
+    return ReadRegistryFile(RegistryFileIn(folder), tree);
 }
 
 // The process's session, when one is open (depth > 0). The mutex guards every member.
@@ -31,10 +33,13 @@ struct Session {
     RegistryTree tree;                    // the file's content as read, with `changes` made
     std::vector<RegistryChange> changes;  // since the last Commit, in the order they were made
     bool changedTree = false;             // some of `changes` changed the tree
+    RegistryProblem problem = RegistryProblem::None;  // at the last reading or storing
 
     bool EnsureLoaded() {
-        if (!loaded)
-            loaded = Load(folder, tree);
+        if (!loaded) {
+            problem = Load(folder, tree);
+            loaded = problem == RegistryProblem::None;
+        }
         return loaded;
     }
 
@@ -46,7 +51,7 @@ struct Session {
             return true;
         bool allMade = true;
         RegistryTree fresh;
-        const bool stored = UpdateRegistryFile(
+        problem = UpdateRegistryFile(
             folder,
             [&](RegistryTree& t, bool& changed) {
                 for (const RegistryChange& change : made) {
@@ -59,6 +64,7 @@ struct Session {
                 return true;
             },
             &fresh);
+        const bool stored = problem == RegistryProblem::None;
         // Now the file's content, or, when it could not be stored, read again at the next use,
         // so that nothing shows writes the file lacks.
         if (stored)
@@ -74,6 +80,7 @@ struct Session {
         tree = RegistryTree();
         changes.clear();
         changedTree = false;
+        problem = RegistryProblem::None;
     }
 };
 
@@ -92,7 +99,7 @@ bool WithRegistryTree(const std::function<bool(RegistryTree& tree)>& use) {
     lock.unlock();
     std::string folder;
     RegistryTree tree;
-    return Load(folder, tree) && use(tree);
+    return Load(folder, tree) == RegistryProblem::None && use(tree);
 }
 
 bool WriteRegistryTree(RegistryChange change, bool mustChange) {
@@ -100,9 +107,13 @@ bool WriteRegistryTree(RegistryChange change, bool mustChange) {
     std::unique_lock<std::mutex> lock(s.mutex);
     if (s.depth == 0) {
         lock.unlock();
-        return UpdateRegistryFile(RegistryFolder(), [&](RegistryTree& tree, bool& changed) {
-            return change(tree, changed) && (changed || !mustChange);
-        });
+        bool made = false;
+        const RegistryProblem problem =
+            UpdateRegistryFile(RegistryFolder(), [&](RegistryTree& tree, bool& changed) {
+                made = change(tree, changed) && (changed || !mustChange);
+                return made;
+            });
+        return problem == RegistryProblem::None && made;
     }
     bool changed = false;
     if (!s.EnsureLoaded() || !change(s.tree, changed) || (mustChange && !changed))
@@ -136,4 +147,20 @@ bool RegistrySession::Commit() {
     Session& s = TheSession();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.Commit();
+}
+
+RegistryProblem RegistrySession::Problem() const {
+    Session& s = TheSession();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.problem;
+}
+
+std::string RegistrySession::FilePath() const {
+    Session& s = TheSession();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    std::string folder = s.folder;
+    lock.unlock();
+    if (folder.empty())
+        folder = RegistryFolder();
+    return folder.empty() ? std::string() : RegistryFileIn(folder);
 }

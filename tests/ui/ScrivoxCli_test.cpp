@@ -25,7 +25,9 @@ struct Result {
 class ScrivoxCli : public ::testing::Test {
 protected:
     Result Run(const std::vector<std::string>& args) {
-        std::string cmd = "XDG_CONFIG_HOME='" + home_.Path() + "' '" SCRIVOX_CLI_PATH "'";
+        // A program that hangs fails its test (exit code 124) instead of stopping the suite.
+        std::string cmd =
+            "XDG_CONFIG_HOME='" + home_.Path() + "' timeout 60 '" SCRIVOX_CLI_PATH "'";
         for (const std::string& a : args)
             cmd += " '" + a + "'";
         cmd += " >'" + home_.Join("out") + "' 2>'" + home_.Join("err") + "' </dev/null";
@@ -174,6 +176,23 @@ TEST_F(ScrivoxCli, DamagedStoreStillGivesACleanRun) {
     std::string reg = UserReg();
     EXPECT_EQ(reg.rfind("REGEDIT4\n", 0), 0u);
     EXPECT_NE(reg.find("\"CaseSensitive\"=\"no\""), std::string::npos);
+}
+
+// A FIFO where the store file goes: the run neither waits on it nor replaces it, and uses the
+// stored options' defaults (case-sensitive whole words).
+TEST_F(ScrivoxCli, AStoreFileThatIsNoRegularFileIsLeftAloneWithAWarning) {
+    tree_.Write("a.c", "token Token tokens");
+    home_.MakeFolder("scrivox");
+    const std::string file = home_.Join("scrivox/user.reg");
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    Result r = Run({tree_.Path(), "*.c", "token", "T"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "1 file processed.\n1 replacement made.\n");
+    EXPECT_EQ(r.err, "scrivox: warning: " + file +
+                         " is not a regular file of at most 16 MiB; its settings are ignored\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(ScrivoxCli, ARunWithTheSameTextsAndOptionsLeavesTheStoreFileAlone) {

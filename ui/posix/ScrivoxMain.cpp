@@ -48,6 +48,28 @@ public:
     }
 };
 
+// A store file that cannot be read leaves the stored options at their defaults; the run goes
+// on, and the user hears why.
+void WarnAboutStoreFile(const RegistrySession& session) {
+    const std::string path = session.FilePath();
+    switch (session.Problem()) {
+        case RegistryProblem::NotRegularFile:
+            std::cerr << "scrivox: warning: " << path
+                      << " is not a regular file of at most 16 MiB; its settings are ignored\n";
+            break;
+        case RegistryProblem::Unreadable:
+            if (path.empty())
+                std::cerr << "scrivox: warning: no home folder to keep settings in; the defaults "
+                             "are used\n";
+            else
+                std::cerr << "scrivox: warning: " << path
+                          << " cannot be read; its settings are ignored\n";
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +84,7 @@ int main(int argc, char** argv) {
     RegistrySession session;
     TRegConfigFile store(kProgramStoreName);
     StoredOptions options = ReadStoredOptions(store);
+    WarnAboutStoreFile(session);
 
     DoInputs in;
     in.folder = *data.FolderArg;
