@@ -58,9 +58,14 @@ RegistryProblem ReadText(const std::string& path, std::string& text) {
 }
 
 bool ReplaceFile(const std::string& folder, const std::string& file, const std::string& text) {
-    // Only the lock holder writes it, so one fixed name suffices and a leftover is reused.
+    // Only the lock holder writes it, so one fixed name suffices. Whatever stands there goes
+    // first (unlink takes a link itself, not what it points to, and a hard link's other names
+    // keep their file) and the file is made afresh, so nothing planted there is written through.
+    // Should something come back meanwhile, O_EXCL refuses it.
     const std::string temp = file + ".new";
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    (void)::unlink(temp.c_str());
+    UniqueFd fd(::open(temp.c_str(),
+                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600));
     if (!fd)
         return false;
     bool ok = ::fchmod(fd.Get(), 0600) == 0 && WriteAllFd(fd.Get(), text.data(), text.size()) &&
@@ -94,8 +99,8 @@ RegistryProblem UpdateRegistryFile(const std::string& folder,
         return RegistryProblem::Unwritable;
     const std::string file = RegistryFileIn(folder);
     RegistryLock lock;
-    if (!lock.Acquire(file))
-        return RegistryProblem::Unwritable;
+    if (const RegistryProblem problem = lock.Acquire(file); problem != RegistryProblem::None)
+        return problem;
     RegistryTree tree;
     if (const RegistryProblem problem = ReadRegistryFile(file, tree);
         problem != RegistryProblem::None)

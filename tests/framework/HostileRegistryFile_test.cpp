@@ -24,23 +24,26 @@ constexpr long long kLimit = 16 << 20;
 constexpr char kKey[] = "Software\\T";
 const string kSeed = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\T]\n\"a\"=\"x\"\n\n";
 
-// Runs `body` in a child process and gives its exit code, or -1 when it has not ended within
-// `limit`: a call that hangs fails its test instead of stopping the suite.
+constexpr int kHung = -1;
+constexpr int kKilled = -2;
+
+// Runs `body` in a child process and gives its exit code; kHung when it has not ended within
+// `limit`, so that a call that hangs fails its test instead of stopping the suite.
 int InChildWithin(std::chrono::milliseconds limit, const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child < 0)
-        return -2;
+        return kKilled;
     if (child == 0)
         ::_exit(body());
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
         int status = 0;
         if (::waitpid(child, &status, WNOHANG) == child)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : kKilled;
         if (std::chrono::steady_clock::now() > end) {
             ::kill(child, SIGKILL);
             ::waitpid(child, &status, 0);
-            return -1;
+            return kHung;
         }
         ::usleep(5000);
     }
@@ -107,7 +110,7 @@ TEST_F(HostileRegistryFile, AFifoAtTheFileReadsAsNothingAtOnceAndIsNeverReplaced
         failed += Write("b");  // and without a session
         return failed;
     });
-    EXPECT_EQ(failures, 0) << "-1: the store hung on the FIFO";
+    EXPECT_EQ(failures, 0) << "(" << kHung << " means it hung)";
     EXPECT_TRUE(IsFifo(File()));
     EXPECT_EQ(StateOf(File() + ".new"), "missing");
 }
@@ -161,6 +164,58 @@ TEST_F(HostileRegistryFile, ALinkAtTheFileIsReadThroughButNeverWrittenThrough) {
     ASSERT_EQ(::symlink(target.c_str(), File().c_str()), 0);
     EXPECT_EQ(InChildWithin(std::chrono::seconds(5), [&] { return CanOpenKey() + Write("c"); }), 0);
     EXPECT_TRUE(IsFifo(target));
+}
+
+// Links planted where the writers' lock and the new version go, to a file elsewhere and to a
+// name that does not exist yet, and a hard link where the new version goes: a write never
+// creates, truncates or writes a file elsewhere, and user.reg stays whole. A link at the lock
+// makes the write fail; anything at the new version's name is removed and made afresh.
+TEST_F(HostileRegistryFile, LinksAtTheLockOrTheNewVersionAreNeverWrittenThrough) {
+    TempDir elsewhere;
+    const string precious = elsewhere.Join("precious");
+    const string absent = elsewhere.Join("absent");
+    WriteWholeFile(precious, "keep me\n");
+    const string preciousBefore = StateOf(precious);
+    WriteWholeFile(File(), kSeed);
+
+    for (const string& target : {precious, absent}) {
+        ASSERT_EQ(::symlink(target.c_str(), (File() + ".lock").c_str()), 0);
+        const string before = StateOf(File());
+        {
+            RegistrySession session;
+            EXPECT_TRUE(Write("x"));
+            EXPECT_FALSE(session.Commit()) << target;
+            EXPECT_EQ(session.Problem(), RegistryProblem::Unwritable);
+        }
+        EXPECT_FALSE(Write("y"));
+        EXPECT_EQ(StateOf(File()), before);
+        ASSERT_EQ(::unlink((File() + ".lock").c_str()), 0);
+    }
+
+    int version = 0;
+    for (const string& target : {precious, absent, string()}) {
+        if (target.empty())
+            ASSERT_EQ(::link(precious.c_str(), (File() + ".new").c_str()), 0);
+        else
+            ASSERT_EQ(::symlink(target.c_str(), (File() + ".new").c_str()), 0);
+        const string name = "v" + std::to_string(version++);
+        ASSERT_TRUE(Write(name)) << target;
+        EXPECT_EQ(Get(name), string("v", 2));
+        EXPECT_EQ(Get("a"), string("x", 2));
+        EXPECT_EQ(StateOf(File() + ".new"), "missing");
+    }
+    EXPECT_EQ(StateOf(precious), preciousBefore);
+    EXPECT_EQ(StateOf(absent), "missing");
+}
+
+TEST_F(HostileRegistryFile, AFifoAtTheLockMakesWritesFailAtOnce) {
+    WriteWholeFile(File(), kSeed);
+    const string before = StateOf(File());
+    ASSERT_EQ(::mkfifo((File() + ".lock").c_str(), 0600), 0);
+    EXPECT_EQ(InChildWithin(std::chrono::seconds(5), [&] { return Write("b") ? 1 : 0; }), 0)
+        << "(" << kHung << " means it hung)";
+    EXPECT_TRUE(IsFifo(File() + ".lock"));
+    EXPECT_EQ(StateOf(File()), before);
 }
 
 }  // namespace

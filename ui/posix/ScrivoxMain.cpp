@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kStoreLocked = 2;
 
 const char kUsage[] =
     "usage: scrivox [-r+|-r-] FOLDER FILTER FIND REPLACE\n"
@@ -102,12 +103,18 @@ int main(int argc, char** argv) {
     }
 
     // DoCommand's steps, with the options on disk before the run starts, so that a run stopped
-    // midway still leaves them. Store failures are not looked at: options and histories that
-    // cannot be kept are only lost.
+    // midway still leaves them. Options and histories that cannot be kept are only lost, but a
+    // lock held too long may be another run at work on the same tree: then nothing is run.
     const std::optional<std::string> refusal = CheckDoInputs(in);
     if (!refusal) {
         StoreOptions(store, in);
-        (void)session.Commit();
+        if (!session.Commit() && session.Problem() == RegistryProblem::Locked) {
+            const std::string path = session.FilePath();
+            std::cerr << "scrivox: cannot store the options in " << path
+                      << ": another program has held its lock (" << path
+                      << ".lock) for more than 10 seconds; nothing was run\n";
+            return kStoreLocked;
+        }
         StdoutReport report;
         (void)RunJob(JobFor(in), &report);
     }
