@@ -14,10 +14,10 @@
 // listed by position: in the order they were added or, with kSorted, in name order. T gives its
 // name through `NameOf(const T&)`, found by argument-dependent lookup, and never renames.
 //
-// Adding and finding take constant time; so does removing, which leaves a gap that the next
-// listing by position closes. A sorted list that is added to out of order sorts at that listing
-// too, so reading a file in any order stays O(n log n). Items stay where they are in memory until
-// removed. Listing is const but tidies the list, so even const use needs one thread at a time.
+// Adding and finding take constant time, and so, spread over many, does removing: it leaves a
+// gap that the next listing by position closes. A sorted list that is added to out of order sorts
+// at that listing too, so reading a file in any order stays O(n log n). Listing is const but tidies
+// the list, so even const use needs one thread at a time.
 template <typename T, bool kSorted>
 class NamedList {
 public:

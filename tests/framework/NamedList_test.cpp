@@ -142,16 +142,4 @@ TEST(NamedList, SortedListsListInNameOrderWhateverTheOrderOfAddition) {
     RunAgainstModel<true>(4);
 }
 
-TEST(NamedList, ItemsStayWhereTheyAreWhileOthersComeAndGo) {
-    NamedList<Item, true> list;
-    Item& kept = list.Add(std::make_unique<Item>(Item{"m", 0}));
-    for (int i = 0; i < 1000; ++i)
-        list.Add(std::make_unique<Item>(Item{"n" + std::to_string(i), i}));
-    for (int i = 0; i < 1000; i += 2)
-        EXPECT_TRUE(list.Remove("N" + std::to_string(i)));
-    EXPECT_EQ(list.At(0).name, "m");
-    EXPECT_EQ(&list.At(0), &kept);
-    EXPECT_EQ(list.Find("M"), &kept);
-}
-
 }  // namespace
