@@ -69,6 +69,21 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// What kept the per-user tree's file from being used, on systems where the tree is a file.
+enum class RegistryProblem {
+    None,
+    // Not a regular file of at most 16 MiB (a FIFO, a device, a folder, or far larger than this
+    // program ever writes): its values read as missing, and no write replaces it.
+    NotRegularFile,
+    // Could not be read for another reason, such as permissions; no write replaces it either.
+    Unreadable,
+    // Another program held the writers' lock for more than 10 seconds.
+    Locked,
+    // The new version could not be made or put in place: a full disk, or something other than
+    // a regular file where the lock or the new version goes.
+    Unwritable,
+};
+
 // Batches this process's use of the per-user tree while it lives. On systems where the tree is
 // a file, the file is read once, at the first use; every RegistryKey call is then answered from
 // memory, and writes change that copy and are recorded until Commit. Commit (and the end of the
@@ -89,8 +104,14 @@ public:
     RegistrySession& operator=(const RegistrySession&) = delete;
 
     // Stores the writes made since the last Commit. False when they could not all be kept:
-    // the file could not be read or replaced (it then stays as it was), or a key written to was
-    // deleted by another process meanwhile. Writes that could not be kept are dropped, and the
-    // next call reads the file again. The session stays open either way.
+    // the file could not be read or replaced (it then stays as it was; Problem says why), or a
+    // key written to was deleted by another process meanwhile. Writes that could not be kept are
+    // dropped, and the next call reads the file again. The session stays open either way.
     [[nodiscard]] bool Commit();
+
+    // What the session last ran into at the file: at reading it, or at a Commit that had
+    // something to store. None when that went well, and always on Windows.
+    RegistryProblem Problem() const;
+    // The file that holds the tree; empty on Windows, or when there is no home folder.
+    std::string FilePath() const;
 };

@@ -4,21 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "framework/RegistryKey.h"
 
 namespace {
-
-unsigned char Upper(char c) {
-    unsigned char u = static_cast<unsigned char>(c);
-    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
-// The order in which the registry lists subkeys.
-bool LessName(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Upper(x) < Upper(y); });
-}
 
 constexpr size_t kMaxDepth = 512;
 
@@ -26,7 +16,7 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
     size_t begin = 0;
     size_t end = s.size();
     while (begin < end && IsBlank(s[begin]))
@@ -36,13 +26,12 @@ std::string Trim(const std::string& s) {
     return s.substr(begin, end - begin);
 }
 
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-    size_t n = std::char_traits<char>::length(prefix);
-    return s.size() >= n && SameRegistryName(s.substr(0, n), prefix);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && RegistryNameEqual()(s.substr(0, prefix.size()), prefix);
 }
 
 // 1 to `maxDigits` hexadecimal digits and nothing else.
-bool ParseHexNumber(const std::string& s, size_t maxDigits, uint32_t& value) {
+bool ParseHexNumber(std::string_view s, size_t maxDigits, uint32_t& value) {
     if (s.empty() || s.size() > maxDigits)
         return false;
     value = 0;
@@ -57,16 +46,15 @@ bool ParseHexNumber(const std::string& s, size_t maxDigits, uint32_t& value) {
 
 // "01,02,ff": bytes of one or two digits; one trailing comma is tolerated, as hand edits
 // that drop a continuation leave one.
-bool ParseHexBytes(const std::string& s, std::string& bytes) {
+bool ParseHexBytes(std::string_view s, std::string& bytes) {
     bytes.clear();
     if (Trim(s).empty())
         return true;
     size_t start = 0;
     for (;;) {
         size_t comma = s.find(',', start);
-        std::string token =
-            Trim(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        bool last = comma == std::string::npos;
+        bool last = comma == std::string_view::npos;
+        std::string_view token = Trim(s.substr(start, last ? s.npos : comma - start));
         if (token.empty() && last && !bytes.empty())
             return true;
         uint32_t byte;
@@ -80,7 +68,7 @@ bool ParseHexBytes(const std::string& s, std::string& bytes) {
 }
 
 // A quoted text starting at s[pos]; on success pos is just past the closing quote.
-bool ParseQuoted(const std::string& s, size_t& pos, std::string& text) {
+bool ParseQuoted(std::string_view s, size_t& pos, std::string& text) {
     if (pos >= s.size() || s[pos] != '"')
         return false;
     text.clear();
@@ -156,22 +144,24 @@ void AppendKey(std::string& out,
                const std::string& path,
                bool isRoot) {
     // A root always exists, so its header says nothing unless it carries values.
-    if (!isRoot || !key.values.empty()) {
+    if (!isRoot || key.ValueCount() > 0) {
         out += '[';
         out += path;
         out += "]\n";
-        for (const RegistryTree::Value& v : key.values)
-            AppendValue(out, v);
+        for (size_t i = 0; i < key.ValueCount(); ++i)
+            AppendValue(out, key.ValueAt(i));
         out += '\n';
     }
-    for (const RegistryTree::Key& sub : key.subkeys)
-        AppendKey(out, sub, path + '\\' + sub.name, false);
+    for (size_t i = 0; i < key.SubkeyCount(); ++i) {
+        const RegistryTree::Key& sub = key.SubkeyAt(i);
+        AppendKey(out, sub, path + '\\' + sub.Name(), false);
+    }
 }
 
 // One value line, lines[i], with the continuation lines a long hex value may have; i ends on
 // the last line used.
-bool ParseValue(const std::vector<std::string>& lines, size_t& i, RegistryTree::Value& value) {
-    std::string line = Trim(lines[i]);
+bool ParseValue(const std::vector<std::string_view>& lines, size_t& i, RegistryTree::Value& value) {
+    std::string_view line = Trim(lines[i]);
     size_t pos = 0;
     if (line[0] == '@') {
         value.name.clear();
@@ -183,7 +173,7 @@ bool ParseValue(const std::vector<std::string>& lines, size_t& i, RegistryTree::
         ++pos;
     if (pos == line.size() || line[pos] != '=')
         return false;
-    std::string data = Trim(line.substr(pos + 1));
+    std::string_view data = Trim(line.substr(pos + 1));
     if (!data.empty() && data[0] == '"') {
         size_t end = 0;
         if (!ParseQuoted(data, end, value.data) || end != data.size())
@@ -208,18 +198,21 @@ bool ParseValue(const std::vector<std::string>& lines, size_t& i, RegistryTree::
         colon = 3;
     } else if (StartsWithNoCase(data, "hex(")) {
         size_t close = data.find(')');
-        if (close == std::string::npos || close + 1 >= data.size() || data[close + 1] != ':' ||
+        if (close == data.npos || close + 1 >= data.size() || data[close + 1] != ':' ||
             !ParseHexNumber(data.substr(4, close - 4), 8, value.type))
             return false;
         colon = close + 1;
     } else {
         return false;
     }
-    std::string bytes = data.substr(colon + 1);
+    std::string_view firstLine = data.substr(colon + 1);
+    if (firstLine.empty() || firstLine.back() != '\\')
+        return ParseHexBytes(firstLine, value.data);
+    std::string bytes(firstLine);
     while (!bytes.empty() && bytes.back() == '\\') {
         bytes.pop_back();
         // A header or value after a cut-off value is not part of it.
-        std::string next = i + 1 < lines.size() ? Trim(lines[i + 1]) : std::string();
+        std::string_view next = i + 1 < lines.size() ? Trim(lines[i + 1]) : std::string_view();
         if (next.empty() || next[0] == '[' || next[0] == '"' || next[0] == '@')
             break;
         bytes += next;
@@ -231,92 +224,79 @@ bool ParseValue(const std::vector<std::string>& lines, size_t& i, RegistryTree::
 }  // namespace
 
 bool SameRegistryName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Upper(x) == Upper(y); });
+    return RegistryNameEqual()(a, b);
 }
 
-RegistryTree::Key* RegistryTree::Key::FindSubkey(const std::string& subkeyName) {
-    auto at = std::lower_bound(
-        subkeys.begin(), subkeys.end(), subkeyName,
-        [](const Key& k, const std::string& name) { return LessName(k.name, name); });
-    return at != subkeys.end() && SameRegistryName(at->name, subkeyName) ? &*at : nullptr;
+RegistryTree::Key* RegistryTree::Key::FindSubkey(std::string_view subkeyName) {
+    return subkeys_.Find(subkeyName);
 }
 
-RegistryTree::Value* RegistryTree::Key::FindValue(const std::string& valueName) {
-    for (Value& v : values)
-        if (SameRegistryName(v.name, valueName))
-            return &v;
-    return nullptr;
+const RegistryTree::Key* RegistryTree::Key::FindSubkey(std::string_view subkeyName) const {
+    return subkeys_.Find(subkeyName);
+}
+
+const RegistryTree::Value* RegistryTree::Key::FindValue(std::string_view valueName) const {
+    return values_.Find(valueName);
 }
 
 RegistryTree::Key& RegistryTree::Key::AddSubkey(const std::string& subkeyName) {
     if (Key* existing = FindSubkey(subkeyName))
         return *existing;
-    auto at = std::upper_bound(
-        subkeys.begin(), subkeys.end(), subkeyName,
-        [](const std::string& name, const Key& k) { return LessName(name, k.name); });
-    Key added;
-    added.name = subkeyName;
-    return *subkeys.insert(at, std::move(added));
+    return subkeys_.Add(std::make_unique<Key>(subkeyName));
 }
 
-void RegistryTree::Key::SetValue(const std::string& valueName, uint32_t type, std::string data) {
-    Value* v = FindValue(valueName);
+bool RegistryTree::Key::SetValue(const std::string& valueName, uint32_t type, std::string data) {
+    Value* v = values_.Find(valueName);
     if (!v) {
-        values.push_back(Value());
-        v = &values.back();
-        v->name = valueName;
+        values_.Add(std::make_unique<Value>(Value{valueName, type, std::move(data)}));
+        return true;
     }
+    if (v->type == type && v->data == data)
+        return false;
     v->type = type;
     v->data = std::move(data);
-}
-
-bool RegistryTree::Key::RemoveValue(const std::string& valueName) {
-    Value* v = FindValue(valueName);
-    if (!v)
-        return false;
-    values.erase(values.begin() + (v - values.data()));
     return true;
 }
 
-bool RegistryTree::Key::RemoveSubkey(const std::string& subkeyName) {
-    Key* k = FindSubkey(subkeyName);
-    if (!k)
-        return false;
-    subkeys.erase(subkeys.begin() + (k - subkeys.data()));
-    return true;
+bool RegistryTree::Key::RemoveValue(std::string_view valueName) {
+    return values_.Remove(valueName);
+}
+
+bool RegistryTree::Key::RemoveSubkey(std::string_view subkeyName) {
+    return subkeys_.Remove(subkeyName);
 }
 
 RegistryTree RegistryTree::Parse(const std::string& text) {
-    std::vector<std::string> lines;
+    const std::string_view whole(text);
+    std::vector<std::string_view> lines;
     size_t start = 0;
     // A byte-order mark from an editor would spoil the first line.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    if (whole.substr(0, 3) == "\xEF\xBB\xBF")
         start = 3;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
+    while (start < whole.size()) {
+        size_t end = whole.find('\n', start);
+        if (end == whole.npos)
+            end = whole.size();
+        lines.push_back(whole.substr(start, end - start));
         start = end + 1;
     }
 
     RegistryTree tree;
     Key* current = nullptr;
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string line = Trim(lines[i]);
+        std::string_view line = Trim(lines[i]);
         if (line.empty())
             continue;
         if (line[0] == '[') {
             current = nullptr;
             if (line.size() >= 2 && line.back() == ']') {
                 bool created;
-                current = tree.FindOrCreate(line.substr(1, line.size() - 2), created);
+                current = tree.FindOrCreate(std::string(line.substr(1, line.size() - 2)), created);
             }
         } else if (current && (line[0] == '"' || line[0] == '@')) {
             Value v;
             if (ParseValue(lines, i, v))
-                current->SetValue(v.name, v.type, std::move(v.data));
+                (void)current->SetValue(v.name, v.type, std::move(v.data));
         }
         // Anything else, the REGEDIT4 line and comments included, says nothing about the tree.
     }
@@ -325,8 +305,8 @@ RegistryTree RegistryTree::Parse(const std::string& text) {
 
 std::string RegistryTree::Format() const {
     std::string out = "REGEDIT4\n\n";
-    for (const Key& root : top_.subkeys)
-        AppendKey(out, root, root.name, true);
+    for (size_t i = 0; i < top_.SubkeyCount(); ++i)
+        AppendKey(out, top_.SubkeyAt(i), top_.SubkeyAt(i).Name(), true);
     return out;
 }
 
@@ -351,16 +331,20 @@ bool RegistryTree::SplitPath(const std::string& path, std::vector<std::string>& 
 }
 
 RegistryTree::Key* RegistryTree::Find(const std::string& path) {
-    std::vector<std::string> names;
-    if (!SplitPath(path, names) || names.empty())
+    // Walked without splitting, as every call of the key API makes one. Names that SplitPath
+    // refuses never get into the tree, so a path holding one is simply not found.
+    if (path.empty())
         return nullptr;
     Key* key = &top_;
-    for (const std::string& name : names) {
-        key = key->FindSubkey(name);
-        if (!key)
-            return nullptr;
+    size_t start = 0;
+    for (size_t depth = 0; key && depth < kMaxDepth; ++depth) {
+        size_t slash = path.find('\\', start);
+        key = key->FindSubkey(std::string_view(path).substr(start, slash - start));
+        if (slash == std::string::npos)
+            return key;
+        start = slash + 1;
     }
-    return key;
+    return nullptr;
 }
 
 RegistryTree::Key* RegistryTree::FindOrCreate(const std::string& path, bool& created) {

@@ -19,24 +19,24 @@ void Fail(const char* what, const std::string& name) {
 }
 
 void CompareKeys(const Key& a, const Key& b) {
-    if (a.name != b.name)
-        Fail("key name changed", a.name);
-    if (a.values.size() != b.values.size())
-        Fail("value count changed", a.name);
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        const RegistryTree::Value& x = a.values[i];
-        const RegistryTree::Value& y = b.values[i];
+    if (a.Name() != b.Name())
+        Fail("key name changed", a.Name());
+    if (a.ValueCount() != b.ValueCount())
+        Fail("value count changed", a.Name());
+    for (size_t i = 0; i < a.ValueCount(); ++i) {
+        const RegistryTree::Value& x = a.ValueAt(i);
+        const RegistryTree::Value& y = b.ValueAt(i);
         if (x.name != y.name || x.type != y.type || x.data != y.data)
-            Fail("value changed", a.name + " / " + x.name);
+            Fail("value changed", a.Name() + " / " + x.name);
     }
-    if (a.subkeys.size() != b.subkeys.size())
-        Fail("subkey count changed", a.name);
-    for (size_t i = 0; i < a.subkeys.size(); ++i)
-        CompareKeys(a.subkeys[i], b.subkeys[i]);
+    if (a.SubkeyCount() != b.SubkeyCount())
+        Fail("subkey count changed", a.Name());
+    for (size_t i = 0; i < a.SubkeyCount(); ++i)
+        CompareKeys(a.SubkeyAt(i), b.SubkeyAt(i));
 }
 
 bool IsEmpty(const Key* key) {
-    return !key || (key->values.empty() && key->subkeys.empty());
+    return !key || (key->ValueCount() == 0 && key->SubkeyCount() == 0);
 }
 
 // RegistryTree keeps its top key to itself, so the roots to compare are found by the names

@@ -139,3 +139,11 @@ RegistrySession::~RegistrySession() = default;
 bool RegistrySession::Commit() {
     return true;
 }
+
+RegistryProblem RegistrySession::Problem() const {
+    return RegistryProblem::None;
+}
+
+std::string RegistrySession::FilePath() const {
+    return std::string();
+}

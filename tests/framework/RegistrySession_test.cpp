@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 
 #include "framework/RegistryKey.h"
 #include "framework/RegistryTree.h"
+#include "framework/posix/RegistryLock.h"
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/TempDir.h"
 
@@ -190,6 +192,59 @@ TEST_F(RegistrySessionTest, CommitKeepsWhatAnotherWriterStoredMeanwhile) {
     EXPECT_EQ(Get("A", "Both"), "session");
     EXPECT_EQ(Get("A", "Drop"), "<missing>");
     EXPECT_TRUE(Existing("Other").IsOpen());
+}
+
+// Another process holds the writers' lock and does not let go: Commit gives up after the wait
+// (shortened here from its 10 seconds), says why, and leaves the file as it was.
+TEST_F(RegistrySessionTest, ALockHeldTooLongMakesCommitGiveUpAndSaySo) {
+    struct ShortWait {
+        ShortWait() { SetRegistryLockWait(std::chrono::milliseconds(300)); }
+        ~ShortWait() { SetRegistryLockWait(usual); }
+        const std::chrono::milliseconds usual = RegistryLockWait();
+    } shortWait;
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int lock = ::open((File() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+        char byte;
+        if (lock < 0 || ::flock(lock, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
+            ::_exit(1);
+        ::_exit(::read(release[0], &byte, 1) == 1 ? 0 : 1);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const string before = State();
+    {
+        RegistrySession session;
+        RegistryKey a = Key("A");
+        EXPECT_TRUE(Set(a, "New", "n"));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(session.Commit());
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(session.Problem(), RegistryProblem::Locked);
+        EXPECT_GE(waited, std::chrono::milliseconds(300));
+        EXPECT_LT(waited, std::chrono::seconds(5));
+        EXPECT_EQ(State(), before);
+        EXPECT_EQ(Get("A", "New"), "<missing>");  // dropped, and the file read again
+        EXPECT_EQ(session.Problem(), RegistryProblem::None);
+    }
+    RegistryKey outside = Key("A");
+    EXPECT_FALSE(Set(outside, "Outside", "o"));  // without a session too
+    EXPECT_EQ(State(), before);
+
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+    RegistryKey a = Key("A");
+    EXPECT_TRUE(Set(a, "After", "a"));  // let go: the next write goes through
+    EXPECT_EQ(Get("A", "After"), "a");
 }
 
 TEST_F(RegistrySessionTest, AWriteIntoAKeyDeletedMeanwhileIsLostAndCommitSaysSo) {

@@ -122,11 +122,11 @@ TEST(RegistryTree, EveryTreeSurvivesItsTextForm) {
     EXPECT_EQ(again.Format(), text);
     RegistryTree::Key* k2 = again.Find("hkey_current_user\\A]B[\\caf\xe9 \xff");
     ASSERT_NE(k2, nullptr);
-    ASSERT_EQ(k2->values.size(), std::size(values));
+    ASSERT_EQ(k2->ValueCount(), std::size(values));
     for (size_t i = 0; i < std::size(values); ++i) {
-        EXPECT_EQ(k2->values[i].name, values[i].name);
-        EXPECT_EQ(k2->values[i].type, values[i].type) << values[i].name;
-        EXPECT_EQ(k2->values[i].data, values[i].data) << values[i].name;
+        EXPECT_EQ(k2->ValueAt(i).name, values[i].name);
+        EXPECT_EQ(k2->ValueAt(i).type, values[i].type) << values[i].name;
+        EXPECT_EQ(k2->ValueAt(i).data, values[i].data) << values[i].name;
     }
     EXPECT_NE(again.Find("HKEY_CURRENT_USER\\a]b[\\empty"), nullptr);
     EXPECT_NE(again.Find("HKEY_LOCAL_MACHINE\\Other"), nullptr);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,7 +26,9 @@ struct Result {
 class ScrivoxCli : public ::testing::Test {
 protected:
     Result Run(const std::vector<std::string>& args) {
-        std::string cmd = "XDG_CONFIG_HOME='" + home_.Path() + "' '" SCRIVOX_CLI_PATH "'";
+        // A program that hangs fails its test (exit code 124) instead of stopping the suite.
+        std::string cmd =
+            "XDG_CONFIG_HOME='" + home_.Path() + "' timeout 60 '" SCRIVOX_CLI_PATH "'";
         for (const std::string& a : args)
             cmd += " '" + a + "'";
         cmd += " >'" + home_.Join("out") + "' 2>'" + home_.Join("err") + "' </dev/null";
@@ -174,6 +177,64 @@ TEST_F(ScrivoxCli, DamagedStoreStillGivesACleanRun) {
     std::string reg = UserReg();
     EXPECT_EQ(reg.rfind("REGEDIT4\n", 0), 0u);
     EXPECT_NE(reg.find("\"CaseSensitive\"=\"no\""), std::string::npos);
+}
+
+// A FIFO where the store file goes: the run neither waits on it nor replaces it, and uses the
+// stored options' defaults (case-sensitive whole words).
+TEST_F(ScrivoxCli, AStoreFileThatIsNoRegularFileIsLeftAloneWithAWarning) {
+    tree_.Write("a.c", "token Token tokens");
+    home_.MakeFolder("scrivox");
+    const std::string file = home_.Join("scrivox/user.reg");
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    Result r = Run({tree_.Path(), "*.c", "token", "T"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "1 file processed.\n1 replacement made.\n");
+    EXPECT_EQ(r.err, "scrivox: warning: " + file +
+                         " is not a regular file of at most 16 MiB; its settings are ignored\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Another program holds the store's lock and does not let go: after its 10 seconds' wait the
+// program says so and stops before the run.
+TEST_F(ScrivoxCli, AStoreLockedForMoreThanTenSecondsStopsTheRunBeforeItStarts) {
+    tree_.Write("a.c", "token");
+    home_.MakeFolder("scrivox");
+    const std::string file = home_.Join("scrivox/user.reg");
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int lock = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+        char byte;
+        if (lock < 0 || ::flock(lock, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
+            ::_exit(1);
+        ::_exit(::read(release[0], &byte, 1) == 1 ? 0 : 1);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    const time_t start = std::time(nullptr);
+    Result r = Run({tree_.Path(), "*.c", "token", "T"});
+    const time_t end = std::time(nullptr);
+    ASSERT_EQ(::write(release[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        ::close(fd);
+
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "scrivox: cannot store the options in " + file +
+                         ": another program has held its lock (" + file +
+                         ".lock) for more than 10 seconds; nothing was run\n");
+    EXPECT_GE(end - start, 9);
+    EXPECT_EQ(tree_.Read("a.c"), "token");
+    EXPECT_EQ(UserReg(), "");
 }
 
 TEST_F(ScrivoxCli, ARunWithTheSameTextsAndOptionsLeavesTheStoreFileAlone) {

@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kStoreLocked = 2;
 
 const char kUsage[] =
     "usage: scrivox [-r+|-r-] FOLDER FILTER FIND REPLACE\n"
@@ -48,6 +49,28 @@ public:
     }
 };
 
+// A store file that cannot be read leaves the stored options at their defaults; the run goes
+// on, and the user hears why.
+void WarnAboutStoreFile(const RegistrySession& session) {
+    const std::string path = session.FilePath();
+    switch (session.Problem()) {
+        case RegistryProblem::NotRegularFile:
+            std::cerr << "scrivox: warning: " << path
+                      << " is not a regular file of at most 16 MiB; its settings are ignored\n";
+            break;
+        case RegistryProblem::Unreadable:
+            if (path.empty())
+                std::cerr << "scrivox: warning: no home folder to keep settings in; the defaults "
+                             "are used\n";
+            else
+                std::cerr << "scrivox: warning: " << path
+                          << " cannot be read; its settings are ignored\n";
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +85,7 @@ int main(int argc, char** argv) {
     RegistrySession session;
     TRegConfigFile store(kProgramStoreName);
     StoredOptions options = ReadStoredOptions(store);
+    WarnAboutStoreFile(session);
 
     DoInputs in;
     in.folder = *data.FolderArg;
@@ -79,12 +103,18 @@ int main(int argc, char** argv) {
     }
 
     // DoCommand's steps, with the options on disk before the run starts, so that a run stopped
-    // midway still leaves them. Store failures are not looked at: options and histories that
-    // cannot be kept are only lost.
+    // midway still leaves them. Options and histories that cannot be kept are only lost, but a
+    // lock held too long may be another run at work on the same tree: then nothing is run.
     const std::optional<std::string> refusal = CheckDoInputs(in);
     if (!refusal) {
         StoreOptions(store, in);
-        (void)session.Commit();
+        if (!session.Commit() && session.Problem() == RegistryProblem::Locked) {
+            const std::string path = session.FilePath();
+            std::cerr << "scrivox: cannot store the options in " << path
+                      << ": another program has held its lock (" << path
+                      << ".lock) for more than 10 seconds; nothing was run\n";
+            return kStoreLocked;
+        }
         StdoutReport report;
         (void)RunJob(JobFor(in), &report);
     }
