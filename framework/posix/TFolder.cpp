@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "framework/FileAttributes.h"
 #include "framework/posix/FileHelpers.h"
