@@ -14,6 +14,7 @@
 #include "framework/RegistryKey.h"
 #include "framework/RegistryTree.h"
 #include "framework/posix/RegistryLock.h"
+#include "tests/support/LockHolder.h"
 #include "tests/support/ScratchRegistry.h"
 #include "tests/support/TempDir.h"
 
@@ -202,21 +203,8 @@ TEST_F(RegistrySessionTest, ALockHeldTooLongMakesCommitGiveUpAndSaySo) {
         ~ShortWait() { SetRegistryLockWait(usual); }
         const std::chrono::milliseconds usual = RegistryLockWait();
     } shortWait;
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const int lock = ::open((File() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
-        char byte;
-        if (lock < 0 || ::flock(lock, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
-            ::_exit(1);
-        ::_exit(::read(release[0], &byte, 1) == 1 ? 0 : 1);
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    LockHolder holder(File() + ".lock");
+    ASSERT_TRUE(holder.Holding());
     const string before = State();
     {
         RegistrySession session;
@@ -236,12 +224,7 @@ TEST_F(RegistrySessionTest, ALockHeldTooLongMakesCommitGiveUpAndSaySo) {
     EXPECT_FALSE(Set(outside, "Outside", "o"));  // without a session too
     EXPECT_EQ(State(), before);
 
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        ::close(fd);
+    EXPECT_TRUE(holder.Release());
     RegistryKey a = Key("A");
     EXPECT_TRUE(Set(a, "After", "a"));  // let go: the next write goes through
     EXPECT_EQ(Get("A", "After"), "a");

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/ReferenceScanner.h"
+#include "tests/support/LockHolder.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -202,30 +203,12 @@ TEST_F(ScrivoxCli, AStoreLockedForMoreThanTenSecondsStopsTheRunBeforeItStarts) {
     tree_.Write("a.c", "token");
     home_.MakeFolder("scrivox");
     const std::string file = home_.Join("scrivox/user.reg");
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t holder = ::fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        const int lock = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
-        char byte;
-        if (lock < 0 || ::flock(lock, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
-            ::_exit(1);
-        ::_exit(::read(release[0], &byte, 1) == 1 ? 0 : 1);
-    }
-    char byte;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    LockHolder holder(file + ".lock");
+    ASSERT_TRUE(holder.Holding());
     const time_t start = std::time(nullptr);
     Result r = Run({tree_.Path(), "*.c", "token", "T"});
     const time_t end = std::time(nullptr);
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    int status = 0;
-    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        ::close(fd);
+    EXPECT_TRUE(holder.Release());
 
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out, "");
