@@ -1,25 +1,17 @@
 #include "framework/TFileNameIterator.h"
 
 #include "framework/FileAttributes.h"
-#include "framework/PathSyntax.h"
+#include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/WildcardMatch.h"
 
 TFileNameIterator::TFileNameIterator(const std::string& pattern) : own_(new TFolder) {
-    size_t separator = pattern.size();
-    while (separator > 0 && !IsPathSeparator(pattern[separator - 1]))
-        --separator;
-#ifdef _WIN32
-    // "C:*.c" searches the drive's current folder.
-    if (separator == 0 && pattern.size() >= 2 && pattern[1] == ':')
-        separator = 2;
-#endif
-    std::string folder = pattern.substr(0, separator);
-    if (folder.empty())
-        folder = ".";
-    if (own_->Open(folder) && own_->List()) {
+    // The pattern's folder and name part split as a file name's are.
+    const TFileName split(pattern);
+    const std::string folder(split.Folder());
+    if (own_->Open(folder.empty() ? "." : folder) && own_->List()) {
         folder_ = own_.get();
-        pattern_ = pattern.substr(separator);
+        pattern_ = std::string(split.NameAndExtension());
     }
 }
 
