@@ -105,10 +105,7 @@ TFolder::TFolder(TFolder&&) noexcept = default;
 TFolder& TFolder::operator=(TFolder&&) noexcept = default;
 
 bool TFolder::Open(const std::string& path) {
-    std::wstring wide = WidePath(path);
-    // The walk names the files of "C:" "C:\name": the drive's root, not its current folder.
-    if (wide.size() == 2 && wide[1] == L':')
-        wide += L'\\';
+    const std::wstring wide = WidePath(path);
     UniqueFile dir(OpenFolderHandle(wide, 0));
     FILE_BASIC_INFO basic;
     if (!dir || !::GetFileInformationByHandleEx(dir.Get(), FileBasicInfo, &basic, sizeof basic) ||
