@@ -40,12 +40,16 @@ FileRecurser::~FileRecurser() = default;
 bool FileRecurser::Recurse() {
     folders_.clear();
     handed_.clear();
+    if (Path.empty())
+        return true;
+    // A folder typed with a trailing separator (a drive's root) gets no second one. The folder
+    // opened is the one the names below are made from: "C:" walks the drive's root, where its
+    // files are named "C:\name", not the drive's current folder.
+    if (!IsPathSeparator(Path.back()))
+        Path += kPathSeparator;
     TFolder folder;
     if (!folder.Open(Path))
         return true;  // gone, or not to be read: nothing in it is found
-    // A folder typed with a trailing separator (a drive's root) gets no second one.
-    if (Path.empty() || !IsPathSeparator(Path.back()))
-        Path += kPathSeparator;
     Walk(folder);
     return true;
 }

@@ -63,7 +63,9 @@ public:
     // are followed up until one of them is in the set or the file system's root is reached.
     bool LiesWithin(const FolderSet& inside) const;
 
-    // The path as given to Open, or the parent's path and the name.
+    // The path as given to Open, or the parent's path and the name. On Windows, where calls go
+    // by path, the one the system resolved at the open, in the verbatim form ("\\?\C:\dir")
+    // that takes the names appended to it literally.
     const std::string& Path() const { return path_; }
     // Of the folder that is open, whatever path or link reached it.
     [[nodiscard]] bool GetIdentity(FileIdentity& identity) const;

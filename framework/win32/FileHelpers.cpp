@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "framework/FileReplacement.h"
+#include "framework/TFolder.h"
+#include "framework/win32/WidePath.h"
+
+namespace {
 
 std::wstring UniqueReplacementName(const std::wstring& folder) {
     static unsigned counter = 0;
@@ -14,15 +18,29 @@ std::wstring UniqueReplacementName(const std::wstring& folder) {
     std::swprintf(unique, 40, L"~scrivox-%08lx%04x.tmp",
                   static_cast<unsigned long>(::GetCurrentProcessId()),
                   (counter++ + ::GetTickCount()) & 0xFFFF);
-    return folder + L"\\" + unique;
+    return PathIn(folder, unique);
 }
 
-HANDLE CreateHiddenTemp(const std::wstring& folder, std::wstring& name) {
+}  // namespace
+
+std::wstring PathIn(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/')
+        return folder + name;
+    return folder + L"\\" + name;
+}
+
+std::wstring PathIn(const TFolder& folder, const std::string& name) {
+    return PathIn(Widen(folder.Path()), Widen(name));
+}
+
+HANDLE CreateHiddenTemp(const std::wstring& folder, std::wstring& name, DWORD flags) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring candidate = UniqueReplacementName(folder);
-        HANDLE h = ::CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                 nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        // CREATE_NEW never opens what exists, a link of that name included.
+        HANDLE h = ::CreateFileW(
+            candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0,
+            nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_SEQUENTIAL_SCAN | flags,
+            nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             name = candidate;
             return h;
@@ -45,26 +63,60 @@ std::wstring TemporaryFolder() {
     return tmp;
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    size_t sep = path.find_last_of(L"\\/");
-    return sep == std::wstring::npos ? std::wstring(L".") : path.substr(0, sep);
+std::wstring FinalPath(HANDLE h) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0)
+            return std::wstring();
+        if (n < buffer.size())
+            return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
 }
 
-bool ReadStamp(HANDLE file, FileStamp& stamp) {
-    FILETIME lastWrite;
-    LARGE_INTEGER size;
+bool ReadIndex(HANDLE file, uint64_t& index) {
     IO_STATUS_BLOCK io;
     FILE_INTERNAL_INFORMATION internal;
-    if (!::GetFileTime(file, nullptr, nullptr, &lastWrite) || !::GetFileSizeEx(file, &size) ||
-        !NT_SUCCESS(::NtQueryInformationFile(file, &io, &internal, sizeof internal,
+    if (!NT_SUCCESS(::NtQueryInformationFile(file, &io, &internal, sizeof internal,
                                              FileInternalInformation)))
         return false;
-    stamp.identity.device = 0;
-    stamp.identity.index = static_cast<uint64_t>(internal.IndexNumber.QuadPart);
-    stamp.size = static_cast<uint64_t>(size.QuadPart);
-    stamp.lastWrite = static_cast<int64_t>((uint64_t(lastWrite.dwHighDateTime) << 32) |
-                                           lastWrite.dwLowDateTime);
+    index = static_cast<uint64_t>(internal.IndexNumber.QuadPart);
     return true;
+}
+
+bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes) {
+    FILE_BASIC_INFO basic;
+    LARGE_INTEGER size;
+    uint64_t index;
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileSizeEx(file, &size) || !ReadIndex(file, index))
+        return false;
+    stamp.identity.device = 0;
+    stamp.identity.index = index;
+    stamp.size = static_cast<uint64_t>(size.QuadPart);
+    stamp.lastWrite = basic.LastWriteTime.QuadPart;
+    if (attributes)
+        *attributes = basic.FileAttributes;
+    return true;
+}
+
+long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size) {
+    LARGE_INTEGER zero{}, position;
+    if (!::SetFilePointerEx(file, zero, &position, FILE_CURRENT))
+        return -1;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD got = 0;
+    long long result = got;
+    if (::ReadFile(file, buffer, want, &got, &at))
+        result = got;
+    else if (::GetLastError() != ERROR_HANDLE_EOF)
+        result = -1;
+    return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) ? result : -1;
 }
 
 bool WriteAllHandle(HANDLE h, const void* data, size_t size) {
@@ -78,6 +130,24 @@ bool WriteAllHandle(HANDLE h, const void* data, size_t size) {
         size -= put;
     }
     return true;
+}
+
+bool CopyHandleContent(HANDLE from, HANDLE to) {
+    std::vector<char> buffer(256 * 1024);
+    for (uint64_t offset = 0;;) {
+        long long n = ReadAtOffset(from, offset, buffer.data(), buffer.size());
+        if (n <= 0)
+            return n == 0;
+        if (!WriteAllHandle(to, buffer.data(), static_cast<size_t>(n)))
+            return false;
+        offset += static_cast<uint64_t>(n);
+    }
+}
+
+bool DeleteThroughHandle(HANDLE h) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return ::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) !=
+           0;
 }
 
 bool IsReplacementName(const char* name) {

@@ -2,22 +2,60 @@
 
 #include <windows.h>
 
+#include "framework/TFile.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/Security.h"
+#include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
-    // The copy (with the source's last-write time and attributes) is made under a new name
-    // beside its place and moved there when whole, so that it is never seen half made.
-    const std::wstring target = WidePath(to);
-    const std::wstring temp = UniqueReplacementName(FolderOf(target));
-    if (!::CopyFileW(WidePath(from).c_str(), temp.c_str(), TRUE))
+bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name) {
+    const HANDLE in = reinterpret_cast<HANDLE>(source.NativeHandle());
+    FILE_BASIC_INFO original;
+    if (!source.IsOpen() ||
+        !::GetFileInformationByHandleEx(in, FileBasicInfo, &original, sizeof original) ||
+        (original.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return false;
-    if (!::MoveFileExW(temp.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(temp.c_str());
+    // Beside the name the walk listed, or the plain path's folder as it is now.
+    TFolder own;
+    const TFolder* folder = file.FoundIn();
+    if (!folder) {
+        std::string path(file.Folder());
+        if (!own.Open(path.empty() ? "." : path))
+            return false;
+        folder = &own;
+    }
+    const std::wstring where = Widen(folder->Path());
+    std::wstring tempName;
+    UniqueFile copy(CreateHiddenTemp(where, tempName));
+    if (!copy)
+        return false;
+    // The copy is readable only by those who may read the original before a byte is in it. It
+    // shows when it has its name: hidden until then, so that a killed run's copy is never
+    // taken for a user's file.
+    FILE_BASIC_INFO finished{};  // zero times change nothing
+    finished.LastWriteTime = original.LastWriteTime;
+    finished.FileAttributes = original.FileAttributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN};
+    if (finished.FileAttributes == 0)
+        finished.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    bool ok = CopySecurity(in, copy.Get()) && CopyHandleContent(in, copy.Get()) &&
+              ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &finished, sizeof finished) &&
+              ::FlushFileBuffers(copy.Get());
+    if (!ok) {
+        (void)DeleteThroughHandle(copy.Get());
         return false;
     }
-    return true;
+    copy.Reset();
+    // The copy takes the name when whole; a link of that name is replaced, not written through.
+    const std::wstring target = PathIn(where, Widen(name));
+    if (::MoveFileExW(tempName.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    // A read-only copy is not removed until it is writable again.
+    ::SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::DeleteFileW(tempName.c_str());
+    return false;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -2,59 +2,145 @@
 
 #include <windows.h>
 
-#include <cstring>
-#include <cwchar>
-#include <vector>
-
+#include "framework/FileLocation.h"
+#include "framework/TFile.h"
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
+namespace {
+
+constexpr DWORD kLinkOrFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+
+}  // namespace
 
 struct TFileReplacement::Impl {
-    std::wstring target;
-    std::wstring tempName;
-    UniqueFile temp;
+    std::wstring target;    // the file's verbatim path
+    FileStamp expected;     // the file as it was opened for reading
+    DWORD attributes = 0;   // its attributes then
+    UniqueFile temp;        // the new content
+    std::wstring tempName;  // its path
     bool inPlace = false;
-    DWORD attributes = 0;
 
-    ~Impl() {
-        temp.Reset();
-        if (!tempName.empty())
-            ::DeleteFileW(tempName.c_str());
+    // The name still leads to the file that was read, as it was read, and is no link.
+    bool StillTheFileRead() const {
+        UniqueFile h(
+            ::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        FileStamp now;
+        DWORD nowAttributes = 0;
+        return h && ReadStamp(h.Get(), now, &nowAttributes) && !(nowAttributes & kLinkOrFolder) &&
+               now == expected;
     }
+
+    bool CopyInPlace() {
+        LARGE_INTEGER newSize;
+        if (!::GetFileSizeEx(temp.Get(), &newSize))
+            return false;
+        // Without sharing: a file that another program has open is that program's to change.
+        UniqueFile out(::CreateFileW(
+            target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        FileStamp now;
+        DWORD nowAttributes = 0;
+        if (!out || !ReadStamp(out.Get(), now, &nowAttributes) || (nowAttributes & kLinkOrFolder) ||
+            !(now == expected))
+            return false;
+        // The room for the new content is taken before a byte of the old is overwritten, so that
+        // a full disk fails the file while it is still whole; it is cut to length at the end. A
+        // file system that cannot allocate ahead is written without it.
+        if (newSize.QuadPart > static_cast<LONGLONG>(expected.size)) {
+            FILE_ALLOCATION_INFO room;
+            room.AllocationSize = newSize;
+            if (!::SetFileInformationByHandle(out.Get(), FileAllocationInfo, &room, sizeof room)) {
+                const DWORD error = ::GetLastError();
+                if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
+                    return false;
+            }
+        }
+        return CopyHandleContent(temp.Get(), out.Get()) &&
+               ::SetFilePointerEx(out.Get(), newSize, nullptr, FILE_BEGIN) &&
+               ::SetEndOfFile(out.Get()) && ::FlushFileBuffers(out.Get()) &&
+               ::CloseHandle(out.Release());
+    }
+
+    // The file in place had the temporary file's attributes where the system gave it those
+    // (Wine's ReplaceFile is a rename): it gets its own back, unless its name is another's now.
+    void RestoreAttributes(uint64_t made) const {
+        UniqueFile h(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                   kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
+        FILE_BASIC_INFO basic;
+        uint64_t index;
+        if (!h || !ReadIndex(h.Get(), index) || index != made ||
+            !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
+            basic.FileAttributes == attributes)
+            return;
+        FILE_BASIC_INFO change{};  // zero times change nothing
+        change.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+        (void)::SetFileInformationByHandle(h.Get(), FileBasicInfo, &change, sizeof change);
+    }
+
+    // Through the handle while it is open, whatever the file's security says by now.
+    void RemoveTemp() {
+        if (temp)
+            (void)DeleteThroughHandle(temp.Get());
+        else if (!tempName.empty())
+            ::DeleteFileW(tempName.c_str());
+        temp.Reset();
+        tempName.clear();
+    }
+
+    ~Impl() { RemoveTemp(); }
 };
 
 TFileReplacement::TFileReplacement() : impl_(new Impl) {}
 TFileReplacement::~TFileReplacement() = default;
 
-bool TFileReplacement::Begin(const std::string& target) {
+bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
     Impl& s = *impl_;
-    s.target = WidePath(target);
-    UniqueFile file(::CreateFileW(s.target.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+    const HANDLE in = reinterpret_cast<HANDLE>(scanned.NativeHandle());
     // Not GetFileInformationByHandle: the volume serial number it looks up costs more than
     // the whole rest of a file's replacement under some systems.
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
-    if (!file ||
-        !::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic) ||
-        !::GetFileInformationByHandleEx(file.Get(), FileStandardInfo, &standard, sizeof standard) ||
-        standard.Directory)
+    TFolder own;
+    const TFolder* folder = nullptr;
+    std::string name;
+    if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) ||
+        !::GetFileInformationByHandleEx(in, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(in, FileStandardInfo, &standard, sizeof standard) ||
+        standard.Directory || !LocateFile(file, own, folder, name))
         return false;
     s.attributes = basic.FileAttributes;
-    // Hard links must keep sharing the content: those files are rewritten in place.
+    const std::wstring where = Widen(folder->Path());
+    s.target = PathIn(where, Widen(name));
+    // A plain path is looked up here, after the read: it must still name the file read.
+    if (!file.Holder() && !s.StillTheFileRead())
+        return false;
+    // Hard links must keep sharing the content: those files are rewritten in place, and their
+    // temporary file goes with its handle, even when the run is killed.
     s.inPlace = standard.NumberOfLinks > 1;
-    s.temp = UniqueFile(CreateHiddenTemp(FolderOf(s.target), s.tempName));
+    s.temp =
+        UniqueFile(CreateHiddenTemp(where, s.tempName, s.inPlace ? FILE_FLAG_DELETE_ON_CLOSE : 0));
     if (!s.temp) {
         // A folder that takes no new file: the content waits in the temporary folder, which no
         // walk cleans, so what a killed run left waiting there goes first.
         s.inPlace = true;
         RemoveStaleReplacements(Narrow(TemporaryFolder().c_str()));
-        s.temp = UniqueFile(CreateHiddenTemp(TemporaryFolder(), s.tempName));
+        s.temp =
+            UniqueFile(CreateHiddenTemp(TemporaryFolder(), s.tempName, FILE_FLAG_DELETE_ON_CLOSE));
+        return static_cast<bool>(s.temp);
     }
-    return static_cast<bool>(s.temp);
+    // The new content is readable by those who may read the file, and no one else, from the
+    // first byte on; the new file, once in place, gives nobody more than the old one did. A
+    // file whose security cannot be given is rewritten in place instead, keeping its own.
+    if (!CopySecurity(in, s.temp.Get()))
+        s.inPlace = true;
+    return true;
 }
 
 bool TFileReplacement::Write(const void* data, size_t size) {
@@ -66,62 +152,38 @@ bool TFileReplacement::Commit() {
     if (!s.temp || !::FlushFileBuffers(s.temp.Get()))
         return false;
     if (s.inPlace) {
-        LARGE_INTEGER zero{};
-        if (!::SetFilePointerEx(s.temp.Get(), zero, nullptr, FILE_BEGIN))
-            return false;
-        UniqueFile out(::CreateFileW(s.target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        LARGE_INTEGER newSize, oldSize;
-        if (!out || !::GetFileSizeEx(s.temp.Get(), &newSize) ||
-            !::GetFileSizeEx(out.Get(), &oldSize))
-            return false;
-        // The room for the new content is taken before a byte of the old is overwritten, so that
-        // a full disk fails the file while it is still whole; it is cut to length at the end. A
-        // file system that cannot allocate ahead is written without it.
-        if (newSize.QuadPart > oldSize.QuadPart) {
-            FILE_ALLOCATION_INFO room;
-            room.AllocationSize = newSize;
-            if (!::SetFileInformationByHandle(out.Get(), FileAllocationInfo, &room, sizeof room)) {
-                DWORD error = ::GetLastError();
-                if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
-                    return false;
-            }
-        }
-        std::vector<char> buffer(256 * 1024);
-        for (;;) {
-            DWORD got = 0;
-            if (!::ReadFile(s.temp.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                            nullptr))
-                return false;
-            if (got == 0)
-                break;
-            if (!WriteAllHandle(out.Get(), buffer.data(), got))
-                return false;
-        }
-        if (!::SetFilePointerEx(out.Get(), newSize, nullptr, FILE_BEGIN) ||
-            !::SetEndOfFile(out.Get()) || !::FlushFileBuffers(out.Get()) ||
-            !::CloseHandle(out.Release()))
+        if (!s.CopyInPlace())
             return false;
         method_ = Method::InPlace;
         // The copied-from temporary file is done with at once, not when this object goes.
-        s.temp.Reset();
-        ::DeleteFileW(s.tempName.c_str());
-        s.tempName.clear();
+        s.RemoveTemp();
         return true;
     }
-    s.temp.Reset();
-    // ReplaceFile keeps the file's creation time, attributes and security; where the file
-    // system cannot, a plain rename that waits for the disk does the same job for the content.
+    // A file that another program saved since it was opened is that program's: the new
+    // content, made from what was read, is dropped.
+    uint64_t made;
+    if (!ReadIndex(s.temp.Get(), made) || !s.StillTheFileRead())
+        return false;
+    s.temp.Reset();  // ReplaceFile opens it itself
+    // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
+    // moved the file away, the new content takes its place all the same; where it changed
+    // nothing (a file system that cannot), a plain rename that waits for the disk does the job
+    // for the content, the security having been given already. Either replaces the name itself:
+    // a link that took it is never written through.
     if (!::ReplaceFileW(s.target.c_str(), s.tempName.c_str(), nullptr,
                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                        nullptr) &&
-        !::MoveFileExW(s.tempName.c_str(), s.target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return false;
-    s.tempName.clear();
-    // The temporary file was hidden; the file keeps the attributes it had.
-    if (::GetFileAttributesW(s.target.c_str()) != s.attributes)
-        ::SetFileAttributesW(s.target.c_str(), s.attributes);
+                        nullptr)) {
+        const DWORD error = ::GetLastError();
+        const bool movedAway = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                               error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+        if ((!movedAway && !s.StillTheFileRead()) ||
+            !::MoveFileExW(s.tempName.c_str(), s.target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return false;
+    }
+    s.tempName.clear();  // it is the file now
+    newIdentity_ = FileIdentity{0, made};
+    s.RestoreAttributes(made);
     method_ = Method::Rename;
     return true;
 }
@@ -134,25 +196,28 @@ bool TFileReplacement::FlushTogether(TFileReplacement* const*, size_t) {
     return false;
 }
 
-int RemoveStaleReplacements(const std::string& folder) {
-    std::wstring base = WidePath(folder);
-    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/'))
-        base.pop_back();
-    WIN32_FIND_DATAW data;
-    UniqueFind find(::FindFirstFileExW((base + L"\\" + kReplacementPattern).c_str(),
-                                       FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+int RemoveStaleReplacements(const TFolder& folder) {
+    (void)folder.List();
     int removed = 0;
-    if (!find)
-        return 0;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    for (size_t i = 0; i < folder.EntryCount(); ++i) {
+        const char* name = folder.EntryName(i);
+        if (!IsReplacementName(name) || folder.EntryIsFolder(i) || folder.EntryIsLink(i))
             continue;
-        // A file that a live run holds open cannot be deleted; only leftovers go.
-        std::wstring path = base + L"\\" + data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-            continue;
-        if (::DeleteFileW(path.c_str()))
+        // Without sharing: a file that a live run holds open (or anyone else) does not open.
+        // What opens is removed through its handle, so that what is checked is what goes.
+        UniqueFile h(::CreateFileW(PathIn(folder, name).c_str(),
+                                   DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        FILE_BASIC_INFO basic;
+        if (h && ::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) &&
+            !(basic.FileAttributes & kLinkOrFolder) && OwnedByThisUser(h.Get()) &&
+            DeleteThroughHandle(h.Get()))
             ++removed;
-    } while (::FindNextFileW(find.Get(), &data));
+    }
     return removed;
+}
+
+int RemoveStaleReplacements(const std::string& folder) {
+    TFolder open;
+    return open.Open(folder) ? RemoveStaleReplacements(open) : 0;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "framework/TFileName.h"
+#include "framework/TFolder.h"
+#include "framework/win32/FileHelpers.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
@@ -10,6 +12,23 @@ namespace {
 
 TTime FromFiletime(const FILETIME& ft) {
     return TTime{static_cast<int64_t>((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime)};
+}
+
+bool SetLastWriteTimeAt(const std::wstring& path, DWORD flags, TTime time) {
+    // Zero means "leave unchanged" to the file system, and negative times do not exist there.
+    if (time.ticks <= 0)
+        return false;
+    // Write access with no sharing, so that a file that another program has open is skipped
+    // (attribute access alone would pass the sharing check). A folder does not open this way.
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
+    if (!file)
+        return false;
+    FILETIME lastWrite;
+    lastWrite.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks));
+    lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
+    // Null pointers leave the creation and last-access times exactly as they are.
+    return ::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != 0;
 }
 
 }  // namespace
@@ -26,23 +45,14 @@ bool GetFileTimes(const std::string& path, FileTimes& times) {
 }
 
 bool SetLastWriteTime(const std::string& path, TTime time) {
-    // Zero means "leave unchanged" to the file system, and negative times do not exist there.
-    if (time.ticks <= 0)
-        return false;
-    // Write access with no sharing, so that a file that another program has open is skipped
-    // (attribute access alone would pass the sharing check). A folder does not open this way.
-    UniqueFile file(::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    FILETIME lastWrite;
-    lastWrite.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks));
-    lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
-    // Null pointers leave the creation and last-access times exactly as they are.
-    return ::SetFileTime(file.Get(), nullptr, nullptr, &lastWrite) != 0;
+    return SetLastWriteTimeAt(WidePath(path), 0, time);
 }
 
 bool SetLastWriteTime(const TFileName& file, TTime time) {
-    // The exclusive open above is the check here, whatever the walk saw.
+    // The walk has just seen a regular file under the name; it is set in the folder that holds
+    // it, and whatever took the name since, a link included, is not followed out of there.
+    if (const TFolder* holder = file.Holder())
+        return SetLastWriteTimeAt(PathIn(*holder, file.NameInHolder()),
+                                  FILE_FLAG_OPEN_REPARSE_POINT, time);
     return SetLastWriteTime(file.FullPath(), time);
 }

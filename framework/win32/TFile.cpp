@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
-#include "framework/TFileName.h"
-#include "framework/win32/FileHelpers.h"
-#include "framework/win32/WidePath.h"
-
 #include <algorithm>
+#include <utility>
 #include <vector>
+
+#include "framework/TFileName.h"
+#include "framework/TFolder.h"
+#include "framework/win32/FileHelpers.h"
+#include "framework/win32/UniqueHandle.h"
+#include "framework/win32/WidePath.h"
 
 namespace {
 
@@ -15,8 +18,13 @@ HANDLE AsHandle(intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
 }
 
-intptr_t FromHandle(HANDLE h) {
-    return h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<intptr_t>(h);
+// Readers may share the file; a program that holds it open for writing makes the open fail,
+// so a file being written elsewhere is never scanned half-done. Its name may be removed or
+// taken meanwhile, as on POSIX: what is read stays the file opened, and a replacement checks
+// that the name still leads to it.
+HANDLE OpenForReading(const std::wstring& path, DWORD flags) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | flags, nullptr);
 }
 
 }  // namespace
@@ -26,43 +34,53 @@ TFile::~TFile() {
         ::CloseHandle(AsHandle(handle_));
 }
 
-TFile::TFile(TFile&& other) noexcept : handle_(other.handle_) {
+TFile::TFile(TFile&& other) noexcept
+    : handle_(other.handle_), stamp_(other.stamp_), stamped_(other.stamped_) {
     other.handle_ = kNone;
+    other.stamped_ = false;
 }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
     if (this != &other) {
         if (IsOpen())
             ::CloseHandle(AsHandle(handle_));
-        handle_ = other.handle_;
-        other.handle_ = kNone;
+        handle_ = std::exchange(other.handle_, kNone);
+        stamp_ = other.stamp_;
+        stamped_ = std::exchange(other.stamped_, false);
     }
     return *this;
 }
 
 bool TFile::OpenRead(const std::string& path) {
-    // Readers may share the file; a program that holds it open for writing makes this fail,
-    // so a file being written elsewhere is never scanned half-done.
-    HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    UniqueFile h(OpenForReading(WidePath(path), 0));
+    // A device (a printer port, a pipe) that a path names is not a file to read.
+    if (!h || ::GetFileType(h.Get()) != FILE_TYPE_DISK)
         return false;
     *this = TFile();
-    handle_ = FromHandle(h);
+    handle_ = reinterpret_cast<intptr_t>(h.Release());
     return true;
 }
 
 bool TFile::OpenRead(const TFileName& file) {
-    return OpenRead(file.FullPath());  // searches and opens here go by path
-}
-
-bool TFile::OpenTruncate(const std::string& path) {
-    HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    const TFolder* holder = file.Holder();
+    if (!holder)
+        return OpenRead(file.FullPath());
+    // The name is taken literally in the folder's verbatim path, which leads to no device, and
+    // a link that took it is opened itself, to be refused.
+    UniqueFile h(
+        OpenForReading(PathIn(*holder, file.NameInHolder()), FILE_FLAG_OPEN_REPARSE_POINT));
+    FileStamp stamp;
+    DWORD attributes = 0;
+    // The volume is the holder's, since no link was followed: the index alone tells whether
+    // this is still the file the walk saw.
+    if (!h || !ReadStamp(h.Get(), stamp, &attributes) ||
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        stamp.identity.index != file.Identity().index)
         return false;
     *this = TFile();
-    handle_ = FromHandle(h);
+    handle_ = reinterpret_cast<intptr_t>(h.Release());
+    stamp_ = stamp;
+    stamped_ = true;
     return true;
 }
 
@@ -85,7 +103,7 @@ bool TFile::CreateTemp(std::string& name) {
         return false;
     }
     *this = TFile();
-    handle_ = FromHandle(h);
+    handle_ = reinterpret_cast<intptr_t>(h);
     name = Narrow(buffer);
     return true;
 }
@@ -98,18 +116,30 @@ long long TFile::Read(void* buffer, size_t size) {
     return got;
 }
 
+long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    return ReadAtOffset(AsHandle(handle_), offset, buffer, size);
+}
+
 bool TFile::WriteAll(const void* data, size_t size) {
     return WriteAllHandle(AsHandle(handle_), data, size);
 }
 
 bool TFile::GetStamp(FileStamp& stamp) const {
-    return IsOpen() && ReadStamp(AsHandle(handle_), stamp);
+    if (!IsOpen())
+        return false;
+    if (!stamped_) {
+        if (!ReadStamp(AsHandle(handle_), stamp_))
+            return false;
+        stamped_ = true;
+    }
+    stamp = stamp_;
+    return true;
 }
 
 bool TFile::Close() {
     if (!IsOpen())
         return false;
-    HANDLE h = AsHandle(handle_);
-    handle_ = kNone;
+    HANDLE h = AsHandle(std::exchange(handle_, kNone));
+    stamped_ = false;
     return ::CloseHandle(h) != 0;
 }

@@ -1,15 +1,280 @@
 #include "framework/TFolder.h"
 
-TFolder::~TFolder() = default;
+#include <windows.h>
 
-bool TFolder::Open(const std::string& path) {
-    // Searches take paths here, so the folder is only named: a missing one finds nothing, as a
-    // search of it by path would.
-    path_ = path;
-    search_ = nullptr;
+#include <algorithm>
+#include <memory>
+
+#include "framework/FileAttributes.h"
+#include "framework/win32/FileHelpers.h"
+#include "framework/win32/UniqueHandle.h"
+#include "framework/win32/WidePath.h"
+
+namespace {
+
+// What one request for a folder's entries reads at most; big folders take several.
+constexpr DWORD kListBytes = 64 * 1024;
+
+// Folders are opened to be listed and looked at: they stay open to anyone else meanwhile.
+constexpr DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
+
+// A folder whose entries the process may not read still has a path and an identity; List then
+// finds nothing in it.
+HANDLE OpenFolderHandle(const std::wstring& path, DWORD flags) {
+    flags |= FILE_FLAG_BACKUP_SEMANTICS;
+    HANDLE h =
+        ::CreateFileW(path.c_str(), kListAccess, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED)
+        h = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                          flags, nullptr);
+    return h;
+}
+
+// A folder itself, not a link to one nor a file.
+bool IsPlainFolder(HANDLE h) {
+    FILE_BASIC_INFO basic;
+    return ::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) &&
+           (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+uint32_t AttributesOf(DWORD attributes) {
+    constexpr uint32_t kKept = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
+                               kAttrArchive | kAttrTemporary | kAttrLink;
+    uint32_t mapped = attributes & kKept;
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        mapped |= kAttrSpecial;
+    return mapped;
+}
+
+// Where the root of a verbatim path ends: "\\?\C:\" or "\\?\UNC\server\share\".
+size_t RootLength(const std::wstring& path) {
+    const std::wstring unc = L"\\\\?\\UNC\\";
+    if (path.rfind(unc, 0) != 0)
+        return path.size() >= 7 && path[5] == L':' ? 7 : path.size();
+    size_t server = path.find(L'\\', unc.size());
+    size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? path.size() : share + 1;
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    const std::wstring x = WithoutTrailingSeparator(a), y = WithoutTrailingSeparator(b);
+    return ::CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                  static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IdentityOf(HANDLE h, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h, &info))
+        return false;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
 }
 
+}  // namespace
+
+// The listing is filled by List, which is const: it reads what is there, once. So is the
+// folder's identity, which the volume's serial number, costly to ask for, is part of.
+struct TFolder::Impl {
+    UniqueFile dir;
+    bool listed = false;
+    std::string names;                // every listed name, each ending with a NUL
+    std::vector<uint32_t> offsets;    // where each name starts in `names`
+    std::vector<DWORD> attributes;    // as listed
+    std::vector<uint64_t> indexes;    // as listed; 0 where the file system gave none
+    mutable bool identified = false;  // `identity` read
+    mutable FileIdentity identity;
+
+    bool Identify() const {
+        if (!identified)
+            identified = IdentityOf(dir.Get(), identity);
+        return identified;
+    }
+};
+
+TFolder::TFolder() : impl_(new Impl) {}
+TFolder::~TFolder() = default;
+TFolder::TFolder(TFolder&&) noexcept = default;
+TFolder& TFolder::operator=(TFolder&&) noexcept = default;
+
+bool TFolder::Open(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    UniqueFile dir(OpenFolderHandle(wide, 0));
+    FILE_BASIC_INFO basic;
+    if (!dir || !::GetFileInformationByHandleEx(dir.Get(), FileBasicInfo, &basic, sizeof basic) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    // Later calls go by path: the folder's own, as opened, so that a link on the way that is
+    // changed meanwhile does not lead them elsewhere, and verbatim, so that every listed name
+    // reaches its own entry.
+    std::wstring where = FinalPath(dir.Get());
+    if (where.empty())
+        where = VerbatimPath(wide);
+    if (where.empty())
+        return false;
+    impl_.reset(new Impl);
+    impl_->dir = std::move(dir);
+    path_ = Narrow(where.c_str());
+    serial_ = NextSerial();
+    return true;
+}
+
+bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
+    const std::wstring path = PathIn(parent, name);
+    UniqueFile dir(OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!dir || !IsPlainFolder(dir.Get()))
+        return false;
+    impl_.reset(new Impl);
+    impl_->dir = std::move(dir);
+    path_ = Narrow(path.c_str());
+    serial_ = NextSerial();
+    return true;
+}
+
+bool TFolder::List() const {
+    Impl& s = *impl_;
+    if (s.listed)
+        return true;
+    if (!s.dir)
+        return false;
+    s.listed = true;
+    // LONGLONG keeps the entries' 8-byte alignment.
+    std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kListBytes / sizeof(LONGLONG)]);
+    FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!::GetFileInformationByHandleEx(s.dir.Get(), request, buffer.get(), kListBytes))
+            return ::GetLastError() == ERROR_NO_MORE_FILES;
+        request = FileIdBothDirectoryInfo;
+        auto at = reinterpret_cast<const char*>(buffer.get());
+        for (;;) {
+            auto e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            const size_t length = e->FileNameLength / sizeof(wchar_t);
+            const bool dots = (length == 1 && e->FileName[0] == L'.') ||
+                              (length == 2 && e->FileName[0] == L'.' && e->FileName[1] == L'.');
+            if (!dots) {
+                s.offsets.push_back(static_cast<uint32_t>(s.names.size()));
+                s.names += Narrow(e->FileName, length);
+                s.names += '\0';
+                s.attributes.push_back(e->FileAttributes);
+                s.indexes.push_back(static_cast<uint64_t>(e->FileId.QuadPart));
+            }
+            if (e->NextEntryOffset == 0)
+                break;
+            at += e->NextEntryOffset;
+        }
+    }
+}
+
+size_t TFolder::EntryCount() const {
+    return impl_->offsets.size();
+}
+
+const char* TFolder::EntryName(size_t index) const {
+    return impl_->names.c_str() + impl_->offsets[index];
+}
+
+bool TFolder::EntryIsFolder(size_t index) const {
+    const DWORD attributes = impl_->attributes[index];
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool TFolder::EntryIsLink(size_t index) const {
+    return (impl_->attributes[index] & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool TFolder::EntryStatusOf(size_t index, EntryStatus& status) const {
+    // A file system that numbers no files is asked for the entry's own number.
+    if (impl_->indexes[index] == 0 || !impl_->Identify())
+        return StatusOf(EntryName(index), status);
+    status.attributes = AttributesOf(impl_->attributes[index]);
+    status.identity.device = impl_->identity.device;
+    status.identity.index = impl_->indexes[index];
+    return true;
+}
+
+bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
+    UniqueFile h(::CreateFileW(PathIn(*this, name).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                               nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILE_BASIC_INFO basic;
+    uint64_t index;
+    if (!h || !impl_->Identify() ||
+        !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
+        !ReadIndex(h.Get(), index))
+        return false;
+    uint32_t attributes = AttributesOf(basic.FileAttributes);
+    if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
+        attributes |= kAttrSpecial;
+    status.attributes = attributes;
+    status.identity.device = impl_->identity.device;
+    status.identity.index = index;
+    return true;
+}
+
+bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalName) const {
+    // The system follows the links, as many as it allows, and says where they ended.
+    UniqueFile target(::CreateFileW(PathIn(*this, name).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    uint64_t index;
+    if (!target || !ReadIndex(target.Get(), index))
+        return false;
+    const std::wstring path = FinalPath(target.Get());
+    const size_t separator = path.rfind(L'\\');
+    if (separator == std::wstring::npos || separator + 1 >= path.size() ||
+        separator + 1 < RootLength(path))
+        return false;
+    TFolder folder;
+    const std::string leaf = Narrow(path.c_str() + separator + 1);
+    EntryStatus status;
+    // The folder is opened by path: the name in it must still be what the link led to.
+    if (!folder.Open(Narrow(path.substr(0, std::max(separator, RootLength(path))).c_str())) ||
+        !folder.StatusOf(leaf.c_str(), status) || status.identity.index != index)
+        return false;
+    holder = std::move(folder);
+    finalName = leaf;
+    return true;
+}
+
+bool TFolder::LiesWithin(const FolderSet& inside) const {
+    FileIdentity identity;
+    if (!GetIdentity(identity))
+        return false;
+    if (inside.count(identity))
+        return true;
+    // Up the folder's path as the system sees it now, one parent at a time. Each parent must be
+    // a folder, not a link, and be at that path itself: a link that took a name on the way
+    // would make what is opened another folder than the one above.
+    std::wstring path = FinalPath(impl_->dir.Get());
+    for (int depth = 0; !path.empty() && depth < 4096; ++depth) {
+        const size_t root = RootLength(path);
+        const size_t separator = WithoutTrailingSeparator(path).rfind(L'\\');
+        if (path.size() <= root || separator == std::wstring::npos)
+            return false;
+        path.resize(separator < root ? root : separator);
+        UniqueFile up(OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
+        if (!up || !IsPlainFolder(up.Get()) || !SamePath(FinalPath(up.Get()), path) ||
+            !IdentityOf(up.Get(), identity))
+            return false;
+        if (inside.count(identity))
+            return true;
+    }
+    return false;
+}
+
 bool TFolder::GetIdentity(FileIdentity& identity) const {
-    return GetFileIdentity(path_, identity);
+    if (!impl_->dir || !impl_->Identify())
+        return false;
+    identity = impl_->identity;
+    return true;
+}
+
+int TFolder::Descriptor() const {
+    return -1;
 }

@@ -38,3 +38,37 @@ private:
 
 using UniqueFile = UniqueHandle<::CloseHandle>;
 using UniqueFind = UniqueHandle<::FindClose>;
+
+// Memory the API allocated for the caller to free with LocalFree: security descriptors, SID
+// texts. No copies, moves allowed.
+template <typename T>
+class UniqueLocal {
+public:
+    UniqueLocal() = default;
+    ~UniqueLocal() { Reset(); }
+    UniqueLocal(UniqueLocal&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    UniqueLocal& operator=(UniqueLocal&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            p_ = std::exchange(o.p_, nullptr);
+        }
+        return *this;
+    }
+    UniqueLocal(const UniqueLocal&) = delete;
+    UniqueLocal& operator=(const UniqueLocal&) = delete;
+
+    T Get() const { return p_; }
+    // For the API to fill; whatever was held is freed first.
+    T* Out() {
+        Reset();
+        return &p_;
+    }
+    void Reset() {
+        if (p_)
+            ::LocalFree(reinterpret_cast<HLOCAL>(p_));
+        p_ = nullptr;
+    }
+
+private:
+    T p_ = nullptr;
+};

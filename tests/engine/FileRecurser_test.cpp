@@ -13,6 +13,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "framework/win32/WidePath.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -239,6 +241,38 @@ TEST(FileRecurser, DriveLetterWithOrWithoutSeparatorWalksTheRoot) {
         EXPECT_EQ(recorder.seen, std::vector<std::string>{name}) << root;
     }
     DeleteFileA(file.c_str());
+}
+
+// Where the system lets links be made (an administrator, or developer mode; Wine makes none), a
+// link is followed only to a file inside the chosen folder, and a link to a folder, inside or
+// out, is never entered.
+TEST(FileRecurser, WindowsLinksAreFollowedOnlyToFilesInsideTheFolder) {
+    TempDir dir;
+    dir.Write("tree/a/f.c", "");
+    dir.Write("tree/b/h.txt", "");
+    dir.Write("outside/o.c", "");
+    const struct {
+        const char* link;
+        const char* target;
+        DWORD flags;
+    } links[] = {
+        {"tree/a/h.c", "tree/b/h.txt", 0},
+        {"tree/out.c", "outside/o.c", 0},
+        {"tree/outdir", "outside", SYMBOLIC_LINK_FLAG_DIRECTORY},
+        {"tree/b/up", "tree", SYMBOLIC_LINK_FLAG_DIRECTORY},
+    };
+    for (const auto& l : links) {
+        const std::wstring link = WidePath(dir.Join(l.link));
+        CreateSymbolicLinkW(link.c_str(), WidePath(dir.Join(l.target)).c_str(),
+                            l.flags | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            GTEST_SKIP() << "no symbolic link can be made here";
+    }
+    Recorder recorder(dir.Join("tree"));
+    FileRecurser walker(dir.Join("tree"), "*.c", true, &recorder);
+    ASSERT_TRUE(walker.Recurse());
+    EXPECT_EQ(Sorted(recorder.seen), Sorted({"a/f.c", "a/h.c"}));
 }
 #else
 // A link is followed only to a file inside the chosen folder, compared by identity: a link that

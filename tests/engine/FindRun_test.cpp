@@ -13,6 +13,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "framework/win32/WidePath.h"
 #endif
 
 #include "engine/FileProcessorBase.h"
@@ -337,6 +339,7 @@ TEST(FindRun, BackupsAreNeverRewrittenByLaterRuns) {
     EXPECT_FALSE(dir.Exists("Backup of Backup of b.txt"));
     JobSettings touch = Job(dir.Path(), "*.txt", true, true, true);
     touch.action = Action::Touch;
+    touch.touchTime = TimeFromUnix(1600000000, 0);        // Windows takes no time before 1601
     EXPECT_EQ(RunJob(touch, nullptr).filesProcessed, 2);  // Touch takes backups too
 }
 
@@ -376,5 +379,43 @@ TEST(FindRun, NamesOfAnyScriptAreFoundReplacedAndBackedUp) {
     EXPECT_EQ(dir.Read(folder + "/" + name), "<tok>");
     EXPECT_EQ(dir.Read(folder + "/Backup of " + name), "Tok");
 }
+
+#ifdef _WIN32
+// Names that Windows' path parsing would change (a trailing dot or blank is dropped, "nul.c" is
+// a device) are files like any other when listed: each is read, replaced and backed up as
+// itself, never as the name the parsing makes of it.
+TEST(FindRun, NamesThatPathParsingWouldChangeAreTakenLiterally) {
+    TempDir dir;
+    const std::string names[] = {"a.c", "a.c.", "a.c ", "nul.c"};
+    // The test's folder is removed by path, which these names defeat: they go first.
+    struct Remover {
+        std::vector<std::wstring> paths;
+        ~Remover() {
+            for (const std::wstring& path : paths)
+                DeleteFileW(path.c_str());
+        }
+    } remover;
+    for (const std::string& name : names) {
+        const std::wstring path = L"\\\\?\\" + WidePath(dir.Join(name));
+        remover.paths.push_back(path);
+        remover.paths.push_back(L"\\\\?\\" + WidePath(dir.Join("Backup of " + name)));
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            GTEST_SKIP() << "the file system takes no name \"" << name << "\"";
+        const std::string content = "Tok " + name;
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    RunCounts got = RunJob(Job(dir.Path(), "a.c*;nul.c", true, true, true), nullptr);
+    EXPECT_EQ(got.filesProcessed, 4);
+    EXPECT_EQ(got.replacementsMade, 4);
+    for (const std::string& name : names) {
+        const std::string path = "\\\\?\\" + dir.Join(name);
+        EXPECT_EQ(ReadWholeFile(path), "<tok> " + name) << name;
+        EXPECT_EQ(ReadWholeFile("\\\\?\\" + dir.Join("Backup of " + name)), "Tok " + name) << name;
+    }
+}
+#endif
 
 }  // namespace

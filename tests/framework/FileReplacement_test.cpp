@@ -14,6 +14,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "framework/win32/WidePath.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,8 +47,18 @@ size_t Leftovers(const std::string& folder) {
 
 #ifdef _WIN32
 const char* kLeftover = "~scrivox-0000000a0001.tmp";
+const char* kLeftoverFolder = "~scrivox-0000000a0002.tmp";
+
+void MakeHardLink(const std::string& existing, const std::string& name) {
+    ASSERT_TRUE(CreateHardLinkW(WidePath(name).c_str(), WidePath(existing).c_str(), nullptr));
+}
 #else
 const char* kLeftover = ".scrivox-AbC123.tmp";
+const char* kLeftoverFolder = ".scrivox-AbC124.tmp";
+
+void MakeHardLink(const std::string& existing, const std::string& name) {
+    ASSERT_EQ(::link(existing.c_str(), name.c_str()), 0);
+}
 #endif
 
 TEST(FileReplacement, ReplacesTheContentInOneStep) {
@@ -77,11 +92,13 @@ TEST(FileReplacement, LeftoversOfAKilledRunAreRemoved) {
     TempDir dir;
     dir.Write(kLeftover, "half written");
     dir.Write("keep.tmp", "a user's file");
+    dir.MakeFolder(std::string(kLeftoverFolder) + "/inside");  // only files are leftovers
     EXPECT_TRUE(IsReplacementName(kLeftover));
     EXPECT_FALSE(IsReplacementName("keep.tmp"));
     EXPECT_EQ(RemoveStaleReplacements(dir.Path()), 1);
     EXPECT_FALSE(dir.Exists(kLeftover));
     EXPECT_TRUE(dir.Exists("keep.tmp"));
+    EXPECT_TRUE(dir.Exists(std::string(kLeftoverFolder) + "/inside"));
 }
 
 TEST(FileReplacement, BackupCopyIsWholeOrAbsent) {
@@ -123,18 +140,18 @@ TEST(FileReplacement, KeepsPermissionsAndReplacesALinksTarget) {
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     EXPECT_EQ(dir.Read("real.txt"), "new");
 }
+#endif
 
 TEST(FileReplacement, HardLinkedFilesAreRewrittenInPlace) {
     TempDir dir;
     dir.Write("one.txt", "old");
-    ASSERT_EQ(::link(dir.Join("one.txt").c_str(), dir.Join("two.txt").c_str()), 0);
+    MakeHardLink(dir.Join("one.txt"), dir.Join("two.txt"));
     TFileReplacement::Method method;
     ASSERT_TRUE(Replace(dir.Join("one.txt"), "new content", &method));
     EXPECT_EQ(method, TFileReplacement::Method::InPlace);
     EXPECT_EQ(dir.Read("two.txt"), "new content");
     EXPECT_EQ(Leftovers(dir.Path()), 0u);
 }
-#endif
 
 // Replacements flushed as a group (or, where the system declines, each on its own) end exactly
 // as replacements committed one by one, hard-linked files included.
@@ -143,11 +160,9 @@ TEST(FileReplacement, GroupFlushedReplacementsCommitWhole) {
     std::vector<std::string> names = {"a.txt", "b.txt", "c.txt"};
     for (const std::string& name : names)
         dir.Write(name, "old " + name);
-#ifndef _WIN32
     names.push_back("linked.txt");
     dir.Write("linked.txt", "old linked.txt");
-    ASSERT_EQ(::link(dir.Join("linked.txt").c_str(), dir.Join("other name").c_str()), 0);
-#endif
+    MakeHardLink(dir.Join("linked.txt"), dir.Join("other name"));
     for (size_t with = 1; with <= names.size(); ++with) {
         std::vector<std::unique_ptr<TFileReplacement>> group;
         std::vector<TFileReplacement*> pointers;
@@ -169,9 +184,108 @@ TEST(FileReplacement, GroupFlushedReplacementsCommitWhole) {
             EXPECT_EQ(dir.Read(names[i]), "new " + std::to_string(with) + " " + names[i]);
         EXPECT_EQ(Leftovers(dir.Path()), 0u);
     }
-#ifndef _WIN32
     EXPECT_EQ(dir.Read("other name"), dir.Read("linked.txt"));
-#endif
 }
+
+#ifdef _WIN32
+// Who may do what with a file, as SDDL ("D:P(A;;FA;;;...)"); empty when it cannot be read.
+std::string DaclOf(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    std::string text;
+    if (GetNamedSecurityInfoW(WidePath(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return text;
+    LPWSTR sddl = nullptr;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+        text = Narrow(sddl);
+        LocalFree(sddl);
+    }
+    LocalFree(sd);
+    return text;
+}
+
+// Sets what `sddl` says of the file's owner or access control list; returns the error.
+DWORD SetSecurity(const std::string& path, SECURITY_INFORMATION what, const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
+                                                              nullptr))
+        return GetLastError();
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+    GetSecurityDescriptorOwner(sd, &owner, &defaulted);
+    std::wstring wide = WidePath(path);
+    DWORD error =
+        SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
+    LocalFree(sd);
+    return error;
+}
+
+std::wstring ThisUser() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char buffer[256];
+    DWORD size = sizeof buffer;
+    std::wstring text;
+    LPWSTR sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+
+// The backup and the new content carry the original's access control list, not the one the
+// folder gives new files: here everyone may change the file. (Wine keeps a list as the Unix
+// permissions it maps to, which tell this one from a new file's.)
+TEST(FileReplacement, BackupAndNewContentKeepTheOriginalsAccessControlList) {
+    TempDir dir;
+    dir.Write("a.txt", "old");
+    dir.Write("fresh.txt", "");
+    ASSERT_EQ(SetSecurity(dir.Join("a.txt"),
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          L"D:P(A;;FA;;;" + ThisUser() + L")(A;;FA;;;WD)"),
+              DWORD{ERROR_SUCCESS});
+    const std::string original = DaclOf(dir.Join("a.txt"));
+    ASSERT_FALSE(original.empty());
+    ASSERT_NE(original, DaclOf(dir.Join("fresh.txt"))) << "the list was not set";
+
+    TFile source;
+    ASSERT_TRUE(source.OpenRead(dir.Join("a.txt")));
+    ASSERT_TRUE(CopyToBackup(source, TFileName(dir.Join("a.txt")), "Backup of a.txt"));
+    ASSERT_TRUE(source.Close());
+    EXPECT_EQ(DaclOf(dir.Join("Backup of a.txt")), original);
+    ASSERT_TRUE(Replace(dir.Join("a.txt"), "new"));
+    EXPECT_EQ(DaclOf(dir.Join("a.txt")), original);
+}
+
+// Where a file can belong to someone else (not under Wine, which keeps every file the user's),
+// a leftover of another user is theirs to remove.
+TEST(FileReplacement, LeftoversOfAnotherOwnerAreKept) {
+    TempDir dir;
+    dir.Write(kLeftover, "another user's");
+    (void)SetSecurity(dir.Join(kLeftover), OWNER_SECURITY_INFORMATION, L"O:SY");
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PSID system = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-18", &system));
+    ASSERT_EQ(
+        GetNamedSecurityInfoW(WidePath(dir.Join(kLeftover)).c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr, &sd),
+        DWORD{ERROR_SUCCESS});
+    const bool given = EqualSid(owner, system);
+    LocalFree(sd);
+    LocalFree(system);
+    if (!given)
+        GTEST_SKIP() << "no file here can belong to another user";
+    EXPECT_EQ(RemoveStaleReplacements(dir.Path()), 0);
+    EXPECT_TRUE(dir.Exists(kLeftover));
+}
+#endif
 
 }  // namespace

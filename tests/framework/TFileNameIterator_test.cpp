@@ -52,6 +52,19 @@ TEST(TFileNameIterator, FindsNamesByPatternWithAttributes) {
     EXPECT_TRUE(all.count("c.h"));
 }
 
+// The pattern is matched against each listed name itself. Windows' own search would also match
+// the short name that the file system may give a long one (PAGE~1.HTM for page.html).
+TEST(TFileNameIterator, PatternsMatchTheNameNotAShortName) {
+    TempDir dir;
+    dir.Write("page.html", "x");
+    dir.Write("Long File Name.text", "x");
+    EXPECT_TRUE(Search(dir.Join("*.htm")).empty());
+    EXPECT_TRUE(Search(dir.Join("*~*")).empty());
+    EXPECT_TRUE(Search(dir.Join("LONGFI*")).empty());
+    EXPECT_EQ(Search(dir.Join("*.html")).size(), 1u);
+    EXPECT_EQ(Search(dir.Join("*.TEXT")).size(), 1u);
+}
+
 TEST(TFileNameIterator, MissingFolderOrNoMatchYieldsNothing) {
     TempDir dir;
     EXPECT_TRUE(Search(dir.Join("none/*.*")).empty());
