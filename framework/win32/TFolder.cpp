@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <memory>
+#include <vector>
 
 #include "framework/FileAttributes.h"
 #include "framework/win32/FileHelpers.h"
@@ -97,6 +99,32 @@ struct TFolder::Impl {
             identified = IdentityOf(dir.Get(), identity);
         return identified;
     }
+
+    void Add(const wchar_t* name, size_t length, DWORD attributes, uint64_t index) {
+        const bool dots =
+            (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+        if (dots)
+            return;
+        offsets.push_back(static_cast<uint32_t>(names.size()));
+        names += Narrow(name, length);
+        names += '\0';
+        this->attributes.push_back(attributes);
+        indexes.push_back(index);
+    }
+
+    // Lists by the folder's path, without file numbers: each entry's is asked for when needed.
+    bool SearchByName(const TFolder& folder) {
+        WIN32_FIND_DATAW data;
+        UniqueFind find(::FindFirstFileExW(PathIn(folder, "*").c_str(), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr,
+                                           FIND_FIRST_EX_LARGE_FETCH));
+        if (!find)
+            return false;
+        do
+            Add(data.cFileName, std::wcslen(data.cFileName), data.dwFileAttributes, 0);
+        while (::FindNextFileW(find.Get(), &data));
+        return ::GetLastError() == ERROR_NO_MORE_FILES;
+    }
 };
 
 TFolder::TFolder() : impl_(new Impl) {}
@@ -149,22 +177,19 @@ bool TFolder::List() const {
     std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kListBytes / sizeof(LONGLONG)]);
     FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
     for (;;) {
-        if (!::GetFileInformationByHandleEx(s.dir.Get(), request, buffer.get(), kListBytes))
-            return ::GetLastError() == ERROR_NO_MORE_FILES;
+        if (!::GetFileInformationByHandleEx(s.dir.Get(), request, buffer.get(), kListBytes)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_NO_MORE_FILES)
+                return true;
+            // Some redirectors know no listing by handle: the search by name still lists.
+            return request == FileIdBothDirectoryRestartInfo && s.SearchByName(*this);
+        }
         request = FileIdBothDirectoryInfo;
         auto at = reinterpret_cast<const char*>(buffer.get());
         for (;;) {
             auto e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            const size_t length = e->FileNameLength / sizeof(wchar_t);
-            const bool dots = (length == 1 && e->FileName[0] == L'.') ||
-                              (length == 2 && e->FileName[0] == L'.' && e->FileName[1] == L'.');
-            if (!dots) {
-                s.offsets.push_back(static_cast<uint32_t>(s.names.size()));
-                s.names += Narrow(e->FileName, length);
-                s.names += '\0';
-                s.attributes.push_back(e->FileAttributes);
-                s.indexes.push_back(static_cast<uint64_t>(e->FileId.QuadPart));
-            }
+            s.Add(e->FileName, e->FileNameLength / sizeof(wchar_t), e->FileAttributes,
+                  static_cast<uint64_t>(e->FileId.QuadPart));
             if (e->NextEntryOffset == 0)
                 break;
             at += e->NextEntryOffset;
