@@ -10,14 +10,11 @@ bool LocateFile(const TFileName& file, TFolder& own, const TFolder*& folder, std
         name = file.NameInHolder();
         return true;
     }
-    std::string path(file.Folder());
-    if (path.empty())
-        path = ".";
     name = std::string(file.NameAndExtension());
     EntryStatus status;
-    if (name.empty() || !own.Open(path) || !own.StatusOf(name.c_str(), status))
+    if (name.empty() || !LocateListingFolder(file, own, folder) ||
+        !own.StatusOf(name.c_str(), status))
         return false;
-    folder = &own;
     if (!(status.attributes & kAttrLink))
         return true;
     TFolder holder;
@@ -26,5 +23,16 @@ bool LocateFile(const TFileName& file, TFolder& own, const TFolder*& folder, std
         return false;
     own = std::move(holder);
     name = std::move(target);
+    return true;
+}
+
+bool LocateListingFolder(const TFileName& file, TFolder& own, const TFolder*& folder) {
+    folder = file.FoundIn();
+    if (folder)
+        return true;
+    const std::string path(file.Folder());
+    if (!own.Open(path.empty() ? "." : path))
+        return false;
+    folder = &own;
     return true;
 }

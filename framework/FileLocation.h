@@ -13,3 +13,7 @@ class TFolder;
                               TFolder& own,
                               const TFolder*& folder,
                               std::string& name);
+
+// The open folder the walk listed `file` in, or, for a plain path, the path's folder opened now
+// into `own`.
+[[nodiscard]] bool LocateListingFolder(const TFileName& file, TFolder& own, const TFolder*& folder);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/FileLocation.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
@@ -43,13 +44,9 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
         return false;
     // Beside the name the walk listed, or the plain path's folder as it is now.
     TFolder own;
-    const TFolder* folder = file.FoundIn();
-    if (!folder) {
-        std::string path(file.Folder());
-        if (!own.Open(path.empty() ? "." : path))
-            return false;
-        folder = &own;
-    }
+    const TFolder* folder = nullptr;
+    if (!LocateListingFolder(file, own, folder))
+        return false;
     const int dir = folder->Descriptor();
     std::string tempName;
     UniqueFd copy = CreateHiddenTempAt(dir, tempName);
