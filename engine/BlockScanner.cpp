@@ -150,12 +150,14 @@ ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
                 at = p ? static_cast<size_t>(p - buf) : end;
             } else {
                 if (!haveA || nextA < start) {
-                    auto p = static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
+                    auto p =
+                        static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
                     nextA = p ? static_cast<size_t>(p - buf) : end;
                     haveA = true;
                 }
                 if (!haveB || nextB < start) {
-                    auto p = static_cast<const char*>(std::memchr(buf + start, anchorB_, end - start));
+                    auto p =
+                        static_cast<const char*>(std::memchr(buf + start, anchorB_, end - start));
                     nextB = p ? static_cast<size_t>(p - buf) : end;
                     haveB = true;
                 }
@@ -171,7 +173,8 @@ ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
                 continue;
             }
             if (opt_.wholeWords) {
-                bool before = i > 0 ? IsWordByte(static_cast<unsigned char>(buf[i - 1])) : wordBefore;
+                bool before =
+                    i > 0 ? IsWordByte(static_cast<unsigned char>(buf[i - 1])) : wordBefore;
                 bool after = i + m < len && IsWordByte(static_cast<unsigned char>(buf[i + m]));
                 if (before || after) {
                     pos = i + 1;

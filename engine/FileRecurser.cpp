@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "engine/FileProcessorBase.h"
+#include "engine/RunObserver.h"
 #include "framework/FileAttributes.h"
+#include "framework/FileError.h"
 #include "framework/PathSyntax.h"
 #include "framework/TFileName.h"
 #include "framework/TFileNameIterator.h"
@@ -58,18 +60,28 @@ void FileRecurser::Walk(TFolder& folder) {
     FileIdentity identity;
     if (!folder.GetIdentity(identity) || !folders_.insert(identity).second)
         return;
-    (void)folder.List();  // what could be read is walked
+    ClearFileError();
+    if (!folder.List()) {
+        Path.pop_back();
+        FolderFailed();  // what could be read is walked
+        Path += kPathSeparator;
+    }
     const size_t nameStart = Path.size();
 
     // Links to folders are not entered: one that leads inside the chosen folder leads to a
     // folder the walk reaches under its own name, and nothing outside is walked.
     if (Subfolders) {
         for (size_t i = 0; i < folder.EntryCount(); ++i) {
-            TFolder sub;
-            if (!folder.EntryIsFolder(i) || !sub.OpenSubfolder(folder, folder.EntryName(i)))
+            if (!folder.EntryIsFolder(i))
                 continue;
             Path.resize(nameStart);
             Path += folder.EntryName(i);
+            TFolder sub;
+            ClearFileError();
+            if (!sub.OpenSubfolder(folder, folder.EntryName(i))) {
+                FolderFailed();
+                continue;
+            }
             Path += kPathSeparator;
             Walk(sub);
         }
@@ -104,6 +116,11 @@ void FileRecurser::Walk(TFolder& folder) {
             Processor->ProcessFile(file);
         }
     }
+}
+
+void FileRecurser::FolderFailed() {
+    if (Observer)
+        Observer->Failed(Path, DescribeFileError("cannot be listed"));
 }
 
 bool FileRecurser::FollowInside(const TFolder& folder,

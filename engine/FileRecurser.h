@@ -9,6 +9,7 @@
 #include "framework/TFolder.h"
 
 class FileProcessorBase;
+class RunObserver;
 
 // Walks a folder and, when asked, every folder below it, handing each file that matches one of
 // the filters to the processor. Depth first: a folder's subfolders are walked before its own
@@ -50,9 +51,13 @@ public:
     std::vector<Filter> Filters;
     bool Subfolders;
     FileProcessorBase* Processor;
+    // Told of each folder that cannot be opened or listed; none by default.
+    RunObserver* Observer = nullptr;
 
 private:
     void Walk(TFolder& folder);
+    // Tells the observer that the folder in Path cannot be walked.
+    void FolderFailed();
     // Follows a link to a file inside the chosen folder: `holder` gets the target's folder,
     // `target` its name there, `status` its status. False for anything else.
     bool FollowInside(const TFolder& folder,

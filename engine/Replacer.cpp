@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "engine/RunObserver.h"
 #include "engine/RunReport.h"
+#include "framework/FileError.h"
 #include "framework/FileIdentity.h"
 #include "framework/FileOperations.h"
 #include "framework/FileReplacement.h"
@@ -130,6 +132,7 @@ struct Replacer::Finished {
     ReplacementSink sink;
     FileIdentity identity;
     uint64_t replacements = 0;
+    std::string path;  // for what the run tells
 };
 
 Replacer::~Replacer() {
@@ -162,16 +165,18 @@ bool Replacer::ProcessFile(const TFileName& file) {
         (file.ThroughLink() && IsBackupName(file.NameInHolder())))
         return false;
     RemoveLeftovers(file);
+    ClearFileError();
     TFile in;
     FileStamp scanned;
     if (!in.OpenRead(file) || !in.GetStamp(scanned))
-        return false;
+        return Fail(file.FullPath(), "cannot be read");
     if (IsWaiting(scanned.identity)) {
         // Handed over again while its new content waits: that goes in place first.
         (void)in.Close();
         PutWaitingInPlace();
+        ClearFileError();
         if (!in.OpenRead(file) || !in.GetStamp(scanned))
-            return false;
+            return Fail(file.FullPath(), "cannot be read");
     }
     // A file this run has made is the new content of one it has done (reached again under
     // another name, or through a link): it is not done twice.
@@ -183,17 +188,22 @@ bool Replacer::ProcessFile(const TFileName& file) {
     finished->sink.Attach(file, in);
     ScanResult scan = scanner_.Scan(source, finished->sink);
     finished->sink.Detach();
+    if (Observer)
+        Observer->FileLookedAt(scanned.size);
+    if (scan.status == ScanStatus::ReadError)
+        return Fail(file.FullPath(), "cannot be read");
     if (scan.status != ScanStatus::Ok || (scan.replacements > 0 && !finished->sink.Finish()))
-        return false;
+        return Fail(file.FullPath(), "its new content cannot be written");
     if (scan.replacements == 0) {
         ++FilesProcessed;
         return true;
     }
     finished->replacements = scan.replacements;
+    finished->path = file.FullPath();
     // The backup is whole before the file is touched, and made from the very file read.
     if (CreateBackups &&
         !CopyToBackup(in, file, kBackupPrefix + std::string(file.NameAndExtension())))
-        return false;
+        return Fail(file.FullPath(), "cannot be backed up");
     (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
     if (holdFiles_ <= 1)
         return PutInPlace(*finished);
@@ -208,12 +218,15 @@ bool Replacer::ProcessFile(const TFileName& file) {
 bool Replacer::PutInPlace(Finished& file) {
     // A file that another program saved since it was opened is that program's: Commit drops
     // the new content, made from what was read (perhaps a mix of both versions).
+    ClearFileError();
     if (!file.sink.Commit())
-        return false;
+        return Fail(file.path, "cannot be replaced");
     if (file.sink.Replacement()->UsedMethod() == TFileReplacement::Method::Rename)
         made_.insert(file.sink.Replacement()->NewIdentity());
     ReplacementsMade += static_cast<int64_t>(file.replacements);
     ++FilesProcessed;
+    if (Observer)
+        Observer->FileChanged(file.path, file.replacements);
     return true;
 }
 
@@ -233,6 +246,12 @@ bool Replacer::IsWaiting(const FileIdentity& identity) const {
     for (const auto& file : waiting_)
         if (file->identity == identity)
             return true;
+    return false;
+}
+
+bool Replacer::Fail(const std::string& path, const char* step) {
+    if (Observer)
+        Observer->Failed(path, DescribeFileError(step));
     return false;
 }
 

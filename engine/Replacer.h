@@ -21,6 +21,8 @@
 // run lets finished files wait in groups (HoldFinishedFiles): their new content is flushed
 // together, then each takes its file's place. A waiting file is still all old, so a killed run
 // loses nothing but the waiting work; its temporary files are removed by the next run.
+class RunObserver;
+
 class Replacer : public FileProcessorBase {
 public:
     Replacer(std::string findText,
@@ -55,10 +57,14 @@ public:
     int64_t FilesProcessed = 0;
     // Replacements written into files that were rewritten.
     int64_t ReplacementsMade = 0;
+    // Told of each file changed or failed, and of each file read; none by default.
+    RunObserver* Observer = nullptr;
 
 private:
     struct Finished;
     void RemoveLeftovers(const TFileName& file);
+    // Tells the observer why the step failed; false.
+    bool Fail(const std::string& path, const char* step);
     bool PutInPlace(Finished& file);
     void PutWaitingInPlace();
     bool IsWaiting(const FileIdentity& identity) const;

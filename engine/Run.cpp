@@ -2,6 +2,7 @@
 
 #include "engine/FileRecurser.h"
 #include "engine/Replacer.h"
+#include "engine/RunObserver.h"
 #include "engine/Toucher.h"
 
 namespace {
@@ -9,11 +10,35 @@ namespace {
 // Enough to make the flush per file negligible, few enough descriptors and temporary files.
 constexpr size_t kFilesFlushedTogether = 64;
 
+// Counts the failures and passes everything on.
+class CountingObserver final : public RunObserver {
+public:
+    explicit CountingObserver(RunObserver* next) : next_(next) {}
+    void FileChanged(const std::string& path, uint64_t replacements) override {
+        if (next_)
+            next_->FileChanged(path, replacements);
+    }
+    void Failed(const std::string& path, const std::string& reason) override {
+        ++failures;
+        if (next_)
+            next_->Failed(path, reason);
+    }
+    void FileLookedAt(uint64_t bytes) override {
+        if (next_)
+            next_->FileLookedAt(bytes);
+    }
+    int64_t failures = 0;
+
+private:
+    RunObserver* next_;
+};
+
 // The walker ends, and its filters with it, before the report is shown.
 template <class Processor>
 void WalkAndReport(const JobSettings& job, Processor& processor, ReportOwner* reportTo) {
     {
         FileRecurser walker(job.folder, job.filter, job.subfolders, &processor);
+        walker.Observer = processor.Observer;
         walker.Recurse();
     }
     processor.FinishRun();
@@ -23,19 +48,24 @@ void WalkAndReport(const JobSettings& job, Processor& processor, ReportOwner* re
 
 }  // namespace
 
-RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo) {
+RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* observer) {
     RunCounts counts;
+    CountingObserver counting(observer);
     if (job.action == Action::Touch) {
         Toucher toucher(job.touchTime);
+        toucher.Observer = &counting;
         WalkAndReport(job, toucher, reportTo);
         counts.filesProcessed = toucher.FilesProcessed;
+        counts.failures = counting.failures;
         return counts;
     }
     Replacer replacer(job.findText, job.replaceText, job.caseSensitive, job.wholeWords,
                       job.createBackups);
+    replacer.Observer = &counting;
     replacer.HoldFinishedFiles(kFilesFlushedTogether);
     WalkAndReport(job, replacer, reportTo);
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;
+    counts.failures = counting.failures;
     return counts;
 }

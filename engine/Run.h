@@ -6,6 +6,7 @@
 #include "framework/TTime.h"
 
 class ReportOwner;
+class RunObserver;
 
 enum class Action { Find, Touch };
 
@@ -28,8 +29,10 @@ struct JobSettings {
 struct RunCounts {
     int64_t filesProcessed = 0;
     int64_t replacementsMade = 0;
+    int64_t failures = 0;  // files and folders the run could not do
 };
 
 // Builds the action's processor and a walker over the folder, walks, and, when `reportTo` is
-// given (an interactive run), shows the report through it. Returns the run's counts.
-RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo);
+// given (an interactive run), shows the report through it. `observer`, when given, hears of each
+// file changed or failed as the run goes. Returns the run's counts.
+RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* observer = nullptr);

@@ -7,6 +7,8 @@
 
 // The Touch action's processor: gives every file the same last-write time and changes nothing
 // else about it, neither its content and length nor its other times and attributes.
+class RunObserver;
+
 class Toucher : public FileProcessorBase {
 public:
     explicit Toucher(TTime time) : Time(time) {}
@@ -21,4 +23,6 @@ public:
     const TTime Time;
     // Files whose last-write time was set.
     int64_t FilesProcessed = 0;
+    // Told of each file touched or failed; none by default.
+    RunObserver* Observer = nullptr;
 };

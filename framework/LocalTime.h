@@ -17,3 +17,8 @@ int64_t CurrentUtcOffset();
 // on the picked date: a summer date picked in winter moves by the winter offset. Every local time
 // has exactly one result, even one that a daylight-saving change skips or repeats.
 [[nodiscard]] bool LocalToUtcAtCurrentOffset(const TDateTime& local, TTime& utc);
+
+// Converts a local date and time to UTC by the time zone's rules on that date, as clocks and
+// calendars read it: a summer date gets the summer offset whenever it is converted. A time that
+// a daylight-saving change skips moves on by the change; one that it repeats takes either.
+[[nodiscard]] bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc);

@@ -108,6 +108,9 @@ public:
     // key written to was deleted by another process meanwhile. Writes that could not be kept are
     // dropped, and the next call reads the file again. The session stays open either way.
     [[nodiscard]] bool Commit();
+    // Drops the writes made since the last Commit: they never reach the file, and later reads
+    // read the file again. On Windows, where writes reach the registry at once, nothing.
+    void Abandon();
 
     // What the session last ran into at the file: at reading it, or at a Commit that had
     // something to store. None when that went well, and always on Windows.

@@ -1,6 +1,6 @@
-// Both command-line readers on arbitrary bytes, each into a fresh ReplaceData: no crash, and
-// what they store keeps the ReplaceData rules. The whole input is one Windows command line;
-// split at its NUL bytes it is also a POSIX argument list, whose result is known exactly.
+// Both command-line readers on arbitrary bytes: no crash, and what they take keeps their
+// rules. The whole input is one Windows command line, read into a fresh ReplaceData; split at
+// its NUL bytes it is also the argument list of scrivox, whose texts are known exactly.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/CliArguments.h"
 #include "ui/CommandLine.h"
 #include "ui/ReplaceData.h"
 
@@ -56,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Fail("a text that is not part of the command line");
     }
 
-    // The POSIX reader's rules are simple enough to state again here.
+    // The scrivox reader's texts are simple enough to state again here: every argument that
+    // is no option, in order, empty ones included; a refused option list is all or nothing.
     std::vector<std::string> args;
     for (size_t start = 0; start <= size;) {
         size_t end = line.find('\0', start);
@@ -67,30 +69,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<const char*> argv;
     std::vector<std::string> expected;
-    bool switches = true;
-    std::optional<bool> subfolders;
+    bool options = true;
     for (const std::string& a : args) {
         argv.push_back(a.c_str());
-        if (switches && a == "--") {
-            switches = false;
-        } else if (switches && !a.empty() && a[0] == '-') {
-            if (a.size() == 3 && (a[1] == 'r' || a[1] == 'R') && (a[2] == '+' || a[2] == '-'))
-                subfolders = a[2] == '+';
-        } else if (!a.empty() && expected.size() < 4) {
+        if (options && a == "--")
+            options = false;
+        else if (!options || a.size() < 2 || a[0] != '-')
             expected.push_back(a);
-        }
     }
-    ReplaceData fromArgs;
-    ParseArguments(static_cast<int>(argv.size()), argv.data(), fromArgs);
-    CheckTexts(fromArgs);
-    std::vector<std::string> got;
-    for (const std::optional<std::string>* field : Fields(fromArgs))
-        if (*field)
-            got.push_back(**field);
-    if (got != expected)
-        Fail("the arguments are not stored one text each, in order");
-    if (fromArgs.SubfoldersGiven != subfolders.has_value() ||
-        fromArgs.SubfoldersArg != subfolders.value_or(true))
-        Fail("the Subfolders switch is not the last -r+ or -r-");
+    CliRequest request;
+    if (!ParseCliArguments(static_cast<int>(argv.size()), argv.data(), request) &&
+        request.texts != expected)
+        Fail("the arguments are not taken one text each, in order");
+    for (Action action : {Action::Find, Action::Touch})
+        (void)CheckCliTexts(request, action);
     return 0;
 }

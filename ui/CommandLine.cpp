@@ -76,18 +76,3 @@ void ParseCommandLine(std::string_view line, ReplaceData& data) {
         }
     }
 }
-
-void ParseArguments(int argc, const char* const* argv, ReplaceData& data) {
-    bool switches = true;
-    for (int k = 0; k < argc; ++k) {
-        std::string_view arg(argv[k]);
-        if (switches && arg == "--") {
-            switches = false;
-        } else if (switches && !arg.empty() && arg[0] == '-') {
-            ApplySwitch(arg.substr(1), data);
-        } else if (!arg.empty()) {
-            // Each argument is whole, as a quoted one on Windows: one character is enough.
-            data.AddArgument(arg, arg.size() + 1);
-        }
-    }
-}

@@ -14,7 +14,3 @@ class ReplaceData;
 // blank, "=", "/" or a double quote, as does any other token. Only the switches r+ and r-
 // (letter case ignored) have an effect.
 void ParseCommandLine(std::string_view line, ReplaceData& data);
-
-// Reads POSIX arguments (without the program's name): each argument is one text, an argument
-// that begins with "-" is a switch (-r+, -r-; "--" ends the switches), an empty one is ignored.
-void ParseArguments(int argc, const char* const* argv, ReplaceData& data);

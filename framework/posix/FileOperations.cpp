@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -41,23 +42,23 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     const int in = static_cast<int>(source.NativeHandle());
     struct stat st;
     if (!source.IsOpen() || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
+        return SystemFailure();
     // Beside the name the walk listed, or the plain path's folder as it is now.
     TFolder own;
     const TFolder* folder = nullptr;
     if (!LocateListingFolder(file, own, folder))
-        return false;
+        return SystemFailure();
     const int dir = folder->Descriptor();
     std::string tempName;
     UniqueFd copy = CreateHiddenTempAt(dir, tempName);
     if (!copy)
-        return false;
+        return SystemFailure();
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
     bool ok = CopyFdContent(in, copy.Get()) && GiveOwnerAndAccess(copy.Get(), in, st) &&
               ::futimens(copy.Get(), times) == 0 && ::fsync(copy.Get()) == 0;
-    ok = copy.Close() && ok;
+    ok = (copy.Close() || SystemFailure()) && (ok || SystemFailure());
     // The copy takes the name when whole; a link of that name is replaced, not written through.
-    ok = ok && ::renameat(dir, tempName.c_str(), dir, name.c_str()) == 0;
+    ok = ok && (::renameat(dir, tempName.c_str(), dir, name.c_str()) == 0 || SystemFailure());
     if (!ok)
         ::unlinkat(dir, tempName.c_str(), 0);
     return ok;

@@ -2,6 +2,7 @@
 
 #include "framework/posix/FileHelpers.h"
 
+#include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -51,7 +52,7 @@ struct TFileReplacement::Impl {
         if (prepared || inPlace)
             return prepared = true;
         if (::fchmod(fd.Get(), original.st_mode & 07777) != 0)
-            return false;
+            return SystemFailure();
         return prepared = true;
     }
 
@@ -69,26 +70,35 @@ struct TFileReplacement::Impl {
     // The name still leads to the file that was read, as it was read.
     bool StillTheFileRead() const {
         struct stat now;
-        return ::fstatat(folder.Get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-               StampOf(now) == expected;
+        if (::fstatat(folder.Get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+            return SystemFailure();
+        if (StampOf(now).identity == expected.identity && !(StampOf(now) == expected))
+            return Failure(FileProblem::ChangedMeanwhile);
+        return StampOf(now) == expected || Failure(FileProblem::NotTheFileListed);
     }
 
     bool CopyInPlace() {
         struct stat temp;
         if (::fstat(fd.Get(), &temp) != 0)
-            return false;
+            return SystemFailure();
         UniqueFd out(
             ::openat(folder.Get(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat now;
-        if (!out || ::fstat(out.Get(), &now) != 0 || !(StampOf(now) == expected))
-            return false;
+        if (!out || ::fstat(out.Get(), &now) != 0)
+            return SystemFailure();
+        if (!(StampOf(now) == expected))
+            return Failure(StampOf(now).identity == expected.identity
+                               ? FileProblem::ChangedMeanwhile
+                               : FileProblem::NotTheFileListed);
         // The room for the new content is taken before a byte of the old is overwritten, so that
         // a full disk fails the file while it is still whole; it is cut to length at the end.
         if (!ReserveSpace(out.Get(), temp.st_size))
-            return false;
+            return SystemFailure();
         bool ok = CopyFdContent(fd.Get(), out.Get());
         ok = ok && ::ftruncate(out.Get(), temp.st_size) == 0 && ::fsync(out.Get()) == 0;
-        return out.Close() && ok;
+        if (!ok)
+            NoteSystemError();
+        return (out.Close() || SystemFailure()) && ok;
     }
 
     void RemoveTemp() {
@@ -117,10 +127,10 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
     const TFolder* folder = nullptr;
     if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) || ::fstat(in, &s.original) != 0 ||
         !S_ISREG(s.original.st_mode) || !LocateFile(file, own, folder, s.name))
-        return false;
+        return SystemFailure();
     s.folder.Reset(::fcntl(folder->Descriptor(), F_DUPFD_CLOEXEC, 0));
     if (!s.folder)
-        return false;
+        return SystemFailure();
     // A plain path is looked up here, after the read: it must still name the file read.
     if (!file.Holder() && !s.StillTheFileRead())
         return false;
@@ -134,7 +144,7 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
         s.tempInFolder = false;
         RemoveStaleReplacements(TemporaryFolder());
         s.fd = CreateHiddenTemp(TemporaryFolder(), s.tempName);
-        return static_cast<bool>(s.fd);
+        return s.fd || SystemFailure();
     }
     if (!s.inPlace)
         s.GiveWhatTheFileHas(in);
@@ -142,7 +152,7 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
 }
 
 bool TFileReplacement::Write(const void* data, size_t size) {
-    return impl_->fd && WriteAllFd(impl_->fd.Get(), data, size);
+    return (impl_->fd && WriteAllFd(impl_->fd.Get(), data, size)) || SystemFailure();
 }
 
 bool TFileReplacement::Commit() {
@@ -150,7 +160,7 @@ bool TFileReplacement::Commit() {
     if (!s.fd || !s.Prepare())
         return false;
     if (!s.flushed && ::fsync(s.fd.Get()) != 0)
-        return false;
+        return SystemFailure();
     if (s.inPlace) {
         if (!s.CopyInPlace())
             return false;
@@ -167,7 +177,7 @@ bool TFileReplacement::Commit() {
     struct stat made;
     if (::fstat(s.fd.Get(), &made) != 0 || !s.StillTheFileRead() ||
         ::renameat(s.folder.Get(), s.tempName.c_str(), s.folder.Get(), s.name.c_str()) != 0)
-        return false;
+        return SystemFailure();
     newIdentity_ = StampOf(made).identity;
     s.tempName.clear();  // it is the file now
     s.fd.Reset();

@@ -1,8 +1,10 @@
 #include "framework/FileTimes.h"
 
 #include <fcntl.h>
+#include <cerrno>
 #include <sys/stat.h>
 
+#include "framework/FileError.h"
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 
@@ -29,20 +31,25 @@ namespace {
 bool SetLastWriteTimeAt(int folder, const char* name, bool walked, TTime time) {
     int64_t seconds, nanoseconds;
     TimeToUnix(time, seconds, nanoseconds);
-    if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds)
-        return false;
+    if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds) {
+        errno = EOVERFLOW;
+        return SystemFailure();
+    }
     // A plain path must name a regular file, through links as the user named it. A walk name
     // was a regular file when the walk read its status just now; its name is not followed
     // again, so that whatever took it since (a link to elsewhere included) changes nothing
     // outside the folder.
     struct stat st;
-    if (!walked && (::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode)))
-        return false;
+    if (!walked && ::fstatat(folder, name, &st, 0) != 0)
+        return SystemFailure();
+    if (!walked && !S_ISREG(st.st_mode))
+        return Failure(FileProblem::NotRegularFile);
     struct timespec times[2] = {};
     times[0].tv_nsec = UTIME_OMIT;  // last access stays as it is
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(nanoseconds);
-    return ::utimensat(folder, name, times, walked ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+    return ::utimensat(folder, name, times, walked ? AT_SYMLINK_NOFOLLOW : 0) == 0 ||
+           SystemFailure();
 }
 
 }  // namespace

@@ -34,3 +34,22 @@ int64_t CurrentUtcOffset() {
 bool LocalToUtcAtCurrentOffset(const TDateTime& local, TTime& utc) {
     return LocalToUtc(local, CurrentUtcOffset(), utc);
 }
+
+bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
+    TTime valid;  // the same fields are valid on every platform
+    if (!DateTimeToTime(local, valid))
+        return false;
+    struct tm fields = {};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_sec = local.second;
+    fields.tm_isdst = -1;  // the zone's rules decide
+    const time_t seconds = ::mktime(&fields);
+    if (seconds == static_cast<time_t>(-1) && fields.tm_year != 69)
+        return false;
+    utc = TimeFromUnix(static_cast<int64_t>(seconds), 0);
+    return true;
+}

@@ -149,6 +149,14 @@ bool RegistrySession::Commit() {
     return s.Commit();
 }
 
+void RegistrySession::Abandon() {
+    Session& s = TheSession();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.changes.clear();
+    s.changedTree = false;
+    s.loaded = false;
+}
+
 RegistryProblem RegistrySession::Problem() const {
     Session& s = TheSession();
     std::lock_guard<std::mutex> lock(s.mutex);

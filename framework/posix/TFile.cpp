@@ -2,6 +2,7 @@
 
 #include "framework/posix/FileHelpers.h"
 
+#include "framework/FileError.h"
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/posix/UniqueFd.h"
@@ -48,8 +49,21 @@ int OpenRegularAt(int folder, const char* name, int flags, struct stat& st) {
     do {
         fd.Reset(::openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags));
     } while (!fd && errno == EINTR);
-    if (!fd || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!fd) {
+        // Under O_NOFOLLOW a link has taken the name.
+        if (errno == ELOOP && (flags & O_NOFOLLOW))
+            SetFileProblem(FileProblem::NotTheFileListed);
+        NoteSystemError();
         return -1;
+    }
+    if (::fstat(fd.Get(), &st) != 0) {
+        NoteSystemError();
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        SetFileProblem(FileProblem::NotRegularFile);
+        return -1;
+    }
     return fd.Release();
 }
 
@@ -82,7 +96,7 @@ bool TFile::OpenRead(const TFileName& file) {
     // Another file under the name since the walk saw it: not the one the walk handed over.
     if (!(stamp_.identity == file.Identity())) {
         *this = TFile();
-        return false;
+        return Failure(FileProblem::NotTheFileListed);
     }
     return true;
 }
@@ -111,6 +125,8 @@ long long TFile::Read(void* buffer, size_t size) {
     do {
         n = ::read(static_cast<int>(handle_), buffer, size);
     } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        NoteSystemError();
     return n;
 }
 
@@ -123,6 +139,8 @@ long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
     do {
         n = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
     } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        NoteSystemError();
     return n;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/FileAttributes.h"
+#include "framework/FileError.h"
 #include "framework/posix/FileHelpers.h"
 #include "framework/posix/UniqueFd.h"
 
@@ -68,7 +69,7 @@ TFolder& TFolder::operator=(TFolder&&) noexcept = default;
 bool TFolder::Open(const std::string& path) {
     UniqueFd fd(OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY));
     if (!fd)
-        return false;
+        return SystemFailure();
     impl_.reset(new Impl);
     impl_->fd = std::move(fd);
     path_ = path;
@@ -79,7 +80,7 @@ bool TFolder::Open(const std::string& path) {
 bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
     UniqueFd fd(OpenAt(parent.Descriptor(), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
     if (!fd)
-        return false;
+        return SystemFailure();
     impl_.reset(new Impl);
     impl_->fd = std::move(fd);
     serial_ = NextSerial();
@@ -103,7 +104,7 @@ bool TFolder::List() const {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return n == 0;
+            return n == 0 || SystemFailure();
         for (size_t at = 0; at < static_cast<size_t>(n);) {
             auto e = reinterpret_cast<const struct dirent64*>(buffer.get() + at);
             at += e->d_reclen;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -17,17 +18,17 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     if (!source.IsOpen() ||
         !::GetFileInformationByHandleEx(in, FileBasicInfo, &original, sizeof original) ||
         (original.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
+        return SystemFailure();
     // Beside the name the walk listed, or the plain path's folder as it is now.
     TFolder own;
     const TFolder* folder = nullptr;
     if (!LocateListingFolder(file, own, folder))
-        return false;
+        return SystemFailure();
     const std::wstring where = Widen(folder->Path());
     std::wstring tempName;
     UniqueFile copy(CreateHiddenTemp(where, tempName));
     if (!copy)
-        return false;
+        return SystemFailure();
     // The copy is readable only by those who may read the original before a byte is in it. It
     // shows when it has its name: hidden until then, so that a killed run's copy is never
     // taken for a user's file.
@@ -41,7 +42,7 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
               ::FlushFileBuffers(copy.Get());
     if (!ok) {
         (void)DeleteThroughHandle(copy.Get());
-        return false;
+        return SystemFailure();
     }
     copy.Reset();
     // The copy takes the name when whole; a link of that name is replaced, not written through.
@@ -52,7 +53,7 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     // A read-only copy is not removed until it is writable again.
     ::SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_HIDDEN);
     ::DeleteFileW(tempName.c_str());
-    return false;
+    return SystemFailure();
 }
 
 bool RemoveFile(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -32,22 +33,34 @@ struct TFileReplacement::Impl {
                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         FileStamp now;
         DWORD nowAttributes = 0;
-        return h && ReadStamp(h.Get(), now, &nowAttributes) && !(nowAttributes & kLinkOrFolder) &&
-               now == expected;
+        if (!h || !ReadStamp(h.Get(), now, &nowAttributes))
+            return SystemFailure();
+        return Unchanged(now, nowAttributes);
+    }
+
+    // A file that another program saved since it was opened is that program's; one that
+    // another file or a link replaced is not the file read.
+    bool Unchanged(const FileStamp& now, DWORD nowAttributes) const {
+        if (now == expected && !(nowAttributes & kLinkOrFolder))
+            return true;
+        return Failure(now.identity == expected.identity && !(nowAttributes & kLinkOrFolder)
+                           ? FileProblem::ChangedMeanwhile
+                           : FileProblem::NotTheFileListed);
     }
 
     bool CopyInPlace() {
         LARGE_INTEGER newSize;
         if (!::GetFileSizeEx(temp.Get(), &newSize))
-            return false;
+            return SystemFailure();
         // Without sharing: a file that another program has open is that program's to change.
         UniqueFile out(::CreateFileW(
             target.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
             FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         FileStamp now;
         DWORD nowAttributes = 0;
-        if (!out || !ReadStamp(out.Get(), now, &nowAttributes) || (nowAttributes & kLinkOrFolder) ||
-            !(now == expected))
+        if (!out || !ReadStamp(out.Get(), now, &nowAttributes))
+            return SystemFailure();
+        if (!Unchanged(now, nowAttributes))
             return false;
         // The room for the new content is taken before a byte of the old is overwritten, so that
         // a full disk fails the file while it is still whole; it is cut to length at the end. A
@@ -58,7 +71,7 @@ struct TFileReplacement::Impl {
             if (!::SetFileInformationByHandle(out.Get(), FileAllocationInfo, &room, sizeof room)) {
                 const DWORD error = ::GetLastError();
                 if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
-                    return false;
+                    return SystemFailure();
             }
         }
         return CopyHandleContent(temp.Get(), out.Get()) &&
@@ -114,13 +127,13 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
         !::GetFileInformationByHandleEx(in, FileBasicInfo, &basic, sizeof basic) ||
         !::GetFileInformationByHandleEx(in, FileStandardInfo, &standard, sizeof standard) ||
         standard.Directory || !LocateFile(file, own, folder, name))
-        return false;
+        return SystemFailure();
     s.attributes = basic.FileAttributes;
     const std::wstring where = Widen(folder->Path());
     s.target = PathIn(where, Widen(name));
     // A plain path is looked up here, after the read: it must still name the file read.
     if (!file.Holder() && !s.StillTheFileRead())
-        return false;
+        return SystemFailure();
     // Hard links must keep sharing the content: those files are rewritten in place, and their
     // temporary file goes with its handle, even when the run is killed.
     s.inPlace = standard.NumberOfLinks > 1;
@@ -150,10 +163,10 @@ bool TFileReplacement::Write(const void* data, size_t size) {
 bool TFileReplacement::Commit() {
     Impl& s = *impl_;
     if (!s.temp || !::FlushFileBuffers(s.temp.Get()))
-        return false;
+        return SystemFailure();
     if (s.inPlace) {
         if (!s.CopyInPlace())
-            return false;
+            return SystemFailure();
         method_ = Method::InPlace;
         // The copied-from temporary file is done with at once, not when this object goes.
         s.RemoveTemp();
@@ -163,7 +176,7 @@ bool TFileReplacement::Commit() {
     // content, made from what was read, is dropped.
     uint64_t made;
     if (!ReadIndex(s.temp.Get(), made) || !s.StillTheFileRead())
-        return false;
+        return SystemFailure();
     s.temp.Reset();  // ReplaceFile opens it itself
     // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
     // moved the file away, the new content takes its place all the same; where it changed
@@ -179,7 +192,7 @@ bool TFileReplacement::Commit() {
         if ((!movedAway && !s.StillTheFileRead()) ||
             !::MoveFileExW(s.tempName.c_str(), s.target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return false;
+            return SystemFailure();
     }
     s.tempName.clear();  // it is the file now
     newIdentity_ = FileIdentity{0, made};
@@ -193,7 +206,7 @@ void TFileReplacement::StartFlush() {}
 
 // Flushing a whole volume needs administrator rights: each Commit flushes its own file.
 bool TFileReplacement::FlushTogether(TFileReplacement* const*, size_t) {
-    return false;
+    return SystemFailure();
 }
 
 int RemoveStaleReplacements(const TFolder& folder) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "framework/FileError.h"
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
@@ -17,13 +18,13 @@ TTime FromFiletime(const FILETIME& ft) {
 bool SetLastWriteTimeAt(const std::wstring& path, DWORD flags, TTime time) {
     // Zero means "leave unchanged" to the file system, and negative times do not exist there.
     if (time.ticks <= 0)
-        return false;
+        return SystemFailure();
     // Write access with no sharing, so that a file that another program has open is skipped
     // (attribute access alone would pass the sharing check). A folder does not open this way.
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | flags, nullptr));
     if (!file)
-        return false;
+        return SystemFailure();
     FILETIME lastWrite;
     lastWrite.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks));
     lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
@@ -37,7 +38,7 @@ bool GetFileTimes(const std::string& path, FileTimes& times) {
     // By name, without opening the file, so that it works on files others hold open.
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
-        return false;
+        return SystemFailure();
     times.creation = FromFiletime(data.ftCreationTime);
     times.lastAccess = FromFiletime(data.ftLastAccessTime);
     times.lastWrite = FromFiletime(data.ftLastWriteTime);

@@ -49,3 +49,23 @@ bool LocalToUtcAtCurrentOffset(const TDateTime& local, TTime& utc) {
     utc.ticks = Ticks(utcFt);
     return true;
 }
+
+bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
+    TTime valid;
+    if (!DateTimeToTime(local, valid))
+        return false;
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(local.year);
+    st.wMonth = static_cast<WORD>(local.month);
+    st.wDay = static_cast<WORD>(local.day);
+    st.wHour = static_cast<WORD>(local.hour);
+    st.wMinute = static_cast<WORD>(local.minute);
+    st.wSecond = static_cast<WORD>(local.second);
+    SYSTEMTIME universal;
+    FILETIME ft;
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &st, &universal) ||
+        !::SystemTimeToFileTime(&universal, &ft))
+        return false;
+    utc.ticks = Ticks(ft);
+    return true;
+}

@@ -140,6 +140,8 @@ bool RegistrySession::Commit() {
     return true;
 }
 
+void RegistrySession::Abandon() {}
+
 RegistryProblem RegistrySession::Problem() const {
     return RegistryProblem::None;
 }

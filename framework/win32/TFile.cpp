@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/FileError.h"
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
@@ -55,7 +56,7 @@ bool TFile::OpenRead(const std::string& path) {
     UniqueFile h(OpenForReading(WidePath(path), 0));
     // A device (a printer port, a pipe) that a path names is not a file to read.
     if (!h || ::GetFileType(h.Get()) != FILE_TYPE_DISK)
-        return false;
+        return SystemFailure();
     *this = TFile();
     handle_ = reinterpret_cast<intptr_t>(h.Release());
     return true;
@@ -73,10 +74,11 @@ bool TFile::OpenRead(const TFileName& file) {
     DWORD attributes = 0;
     // The volume is the holder's, since no link was followed: the index alone tells whether
     // this is still the file the walk saw.
-    if (!h || !ReadStamp(h.Get(), stamp, &attributes) ||
-        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+    if (!h || !ReadStamp(h.Get(), stamp, &attributes))
+        return SystemFailure();
+    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
         stamp.identity.index != file.Identity().index)
-        return false;
+        return Failure(FileProblem::NotTheFileListed);
     *this = TFile();
     handle_ = reinterpret_cast<intptr_t>(h.Release());
     stamp_ = stamp;
@@ -87,20 +89,20 @@ bool TFile::OpenRead(const TFileName& file) {
 bool TFile::CreateTemp(std::string& name) {
     DWORD size = ::GetTempPathW(0, nullptr);
     if (size == 0)
-        return false;
+        return SystemFailure();
     std::vector<wchar_t> folder(size + 1);
     DWORD got = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
     if (got == 0 || got >= folder.size())
-        return false;
+        return SystemFailure();
     // GetTempFileNameW writes at most MAX_PATH characters and refuses longer folders.
     wchar_t buffer[MAX_PATH];
     if (::GetTempFileNameW(folder.data(), L"TFN", 0, buffer) == 0)
-        return false;
+        return SystemFailure();
     HANDLE h = ::CreateFileW(buffer, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         ::DeleteFileW(buffer);
-        return false;
+        return SystemFailure();
     }
     *this = TFile();
     handle_ = reinterpret_cast<intptr_t>(h);
@@ -111,8 +113,10 @@ bool TFile::CreateTemp(std::string& name) {
 long long TFile::Read(void* buffer, size_t size) {
     DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
     DWORD got = 0;
-    if (!::ReadFile(AsHandle(handle_), buffer, want, &got, nullptr))
+    if (!::ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
+        NoteSystemError();
         return -1;
+    }
     return got;
 }
 
@@ -126,10 +130,10 @@ bool TFile::WriteAll(const void* data, size_t size) {
 
 bool TFile::GetStamp(FileStamp& stamp) const {
     if (!IsOpen())
-        return false;
+        return SystemFailure();
     if (!stamped_) {
         if (!ReadStamp(AsHandle(handle_), stamp_))
-            return false;
+            return SystemFailure();
         stamped_ = true;
     }
     stamp = stamp_;
@@ -138,7 +142,7 @@ bool TFile::GetStamp(FileStamp& stamp) const {
 
 bool TFile::Close() {
     if (!IsOpen())
-        return false;
+        return SystemFailure();
     HANDLE h = AsHandle(std::exchange(handle_, kNone));
     stamped_ = false;
     return ::CloseHandle(h) != 0;

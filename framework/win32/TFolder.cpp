@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/FileError.h"
 #include "framework/FileAttributes.h"
 #include "framework/win32/FileHelpers.h"
 #include "framework/win32/UniqueHandle.h"
@@ -74,7 +75,7 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 bool IdentityOf(HANDLE h, FileIdentity& identity) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!::GetFileInformationByHandle(h, &info))
-        return false;
+        return SystemFailure();
     identity.device = info.dwVolumeSerialNumber;
     identity.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
@@ -119,7 +120,7 @@ struct TFolder::Impl {
                                            FindExSearchNameMatch, nullptr,
                                            FIND_FIRST_EX_LARGE_FETCH));
         if (!find)
-            return false;
+            return SystemFailure();
         do
             Add(data.cFileName, std::wcslen(data.cFileName), data.dwFileAttributes, 0);
         while (::FindNextFileW(find.Get(), &data));
@@ -138,7 +139,7 @@ bool TFolder::Open(const std::string& path) {
     FILE_BASIC_INFO basic;
     if (!dir || !::GetFileInformationByHandleEx(dir.Get(), FileBasicInfo, &basic, sizeof basic) ||
         !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
+        return SystemFailure();
     // Later calls go by path: the folder's own, as opened, so that a link on the way that is
     // changed meanwhile does not lead them elsewhere, and verbatim, so that every listed name
     // reaches its own entry.
@@ -146,7 +147,7 @@ bool TFolder::Open(const std::string& path) {
     if (where.empty())
         where = VerbatimPath(wide);
     if (where.empty())
-        return false;
+        return SystemFailure();
     impl_.reset(new Impl);
     impl_->dir = std::move(dir);
     path_ = Narrow(where.c_str());
@@ -158,7 +159,7 @@ bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
     const std::wstring path = PathIn(parent, name);
     UniqueFile dir(OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!dir || !IsPlainFolder(dir.Get()))
-        return false;
+        return SystemFailure();
     impl_.reset(new Impl);
     impl_->dir = std::move(dir);
     path_ = Narrow(path.c_str());
@@ -171,7 +172,7 @@ bool TFolder::List() const {
     if (s.listed)
         return true;
     if (!s.dir)
-        return false;
+        return SystemFailure();
     s.listed = true;
     // LONGLONG keeps the entries' 8-byte alignment.
     std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kListBytes / sizeof(LONGLONG)]);
@@ -233,7 +234,7 @@ bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
     if (!h || !impl_->Identify() ||
         !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
         !ReadIndex(h.Get(), index))
-        return false;
+        return SystemFailure();
     uint32_t attributes = AttributesOf(basic.FileAttributes);
     if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
         attributes |= kAttrSpecial;
@@ -249,19 +250,19 @@ bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalNa
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     uint64_t index;
     if (!target || !ReadIndex(target.Get(), index))
-        return false;
+        return SystemFailure();
     const std::wstring path = FinalPath(target.Get());
     const size_t separator = path.rfind(L'\\');
     if (separator == std::wstring::npos || separator + 1 >= path.size() ||
         separator + 1 < RootLength(path))
-        return false;
+        return SystemFailure();
     TFolder folder;
     const std::string leaf = Narrow(path.c_str() + separator + 1);
     EntryStatus status;
     // The folder is opened by path: the name in it must still be what the link led to.
     if (!folder.Open(Narrow(path.substr(0, std::max(separator, RootLength(path))).c_str())) ||
         !folder.StatusOf(leaf.c_str(), status) || status.identity.index != index)
-        return false;
+        return SystemFailure();
     holder = std::move(folder);
     finalName = leaf;
     return true;
@@ -270,7 +271,7 @@ bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalNa
 bool TFolder::LiesWithin(const FolderSet& inside) const {
     FileIdentity identity;
     if (!GetIdentity(identity))
-        return false;
+        return SystemFailure();
     if (inside.count(identity))
         return true;
     // Up the folder's path as the system sees it now, one parent at a time. Each parent must be
@@ -281,21 +282,21 @@ bool TFolder::LiesWithin(const FolderSet& inside) const {
         const size_t root = RootLength(path);
         const size_t separator = WithoutTrailingSeparator(path).rfind(L'\\');
         if (path.size() <= root || separator == std::wstring::npos)
-            return false;
+            return SystemFailure();
         path.resize(separator < root ? root : separator);
         UniqueFile up(OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
         if (!up || !IsPlainFolder(up.Get()) || !SamePath(FinalPath(up.Get()), path) ||
             !IdentityOf(up.Get(), identity))
-            return false;
+            return SystemFailure();
         if (inside.count(identity))
             return true;
     }
-    return false;
+    return SystemFailure();
 }
 
 bool TFolder::GetIdentity(FileIdentity& identity) const {
     if (!impl_->dir || !impl_->Identify())
-        return false;
+        return SystemFailure();
     identity = impl_->identity;
     return true;
 }

@@ -138,8 +138,12 @@ FaultAttackedTree::Report FaultAttackedTree::Run(const std::string& filter,
               base_.Join("cwd"), out);
     const ChildOutcome outcome = WaitForChild(pid, kRunDeadline);
     Report report;
-    report.ended = !outcome.timedOut && outcome.exited && outcome.exitCode == 0;
     report.output = ReadFileBytes(out).value_or("");
+    // Exit 1: some file could not be done, and the run says which.
+    report.failures = outcome.exited && outcome.exitCode == 1;
+    report.ended = !outcome.timedOut && outcome.exited &&
+                   (outcome.exitCode == 0 ||
+                    (report.failures && report.output.rfind("scrivox: " + Tree(), 0) == 0));
     size_t start = 0;
     for (size_t end; (end = report.output.find('\n', start)) != std::string::npos;
          start = end + 1) {

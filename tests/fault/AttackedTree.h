@@ -39,7 +39,8 @@ protected:
     };
     // What a run printed; -1 for a count it did not print.
     struct Report {
-        bool ended = false;  // exited 0 before its deadline
+        bool ended = false;     // exited 0, or 1 naming what failed, before its deadline
+        bool failures = false;  // exited 1: some file could not be done
         std::string output;
         long long files = -1;
         long long replacements = -1;

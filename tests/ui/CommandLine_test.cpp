@@ -54,8 +54,8 @@ TEST(ParseCommandLine, SubfolderSwitches) {
         bool given;
         bool value;
     } cases[] = {
-        {"-r- a1", true, false}, {"/R+ a1", true, true},  {"-r+ -r- a1", true, false},
-        {"-rx a1", false, true}, {"-r a1", false, true},  {"=r- a1", false, true},
+        {"-r- a1", true, false}, {"/R+ a1", true, true}, {"-r+ -r- a1", true, false},
+        {"-rx a1", false, true}, {"-r a1", false, true}, {"=r- a1", false, true},
         {"- r-", true, false},   {"-r-/x", true, false},
     };
     for (const Case& c : cases) {
@@ -63,28 +63,6 @@ TEST(ParseCommandLine, SubfolderSwitches) {
         ParseCommandLine(c.line, data);
         EXPECT_EQ(data.SubfoldersGiven, c.given) << c.line;
         EXPECT_EQ(data.SubfoldersArg, c.value) << c.line;
-    }
-}
-
-TEST(ParseArguments, EachArgumentIsOneText) {
-    struct Case {
-        std::vector<const char*> args;
-        Texts expected;
-        bool given;
-        bool value;
-    } cases[] = {
-        {{"/home/me/My Files", "*.c", "x", "y"}, {"/home/me/My Files", "*.c", "x", "y"}, false, true},
-        {{"-r-", "dir", "", "*.c"}, {"dir", "*.c", none, none}, true, false},
-        {{"-q", "dir", "--", "-r+", "-x"}, {"dir", "-r+", "-x", none}, false, true},
-        {{"a", "b", "c", "d", "e"}, {"a", "b", "c", "d"}, false, true},
-        {{"a=b/c"}, {"a=b/c", none, none, none}, false, true},
-    };
-    for (const Case& c : cases) {
-        ReplaceData data;
-        ParseArguments(static_cast<int>(c.args.size()), c.args.data(), data);
-        EXPECT_EQ(Fields(data), c.expected);
-        EXPECT_EQ(data.SubfoldersGiven, c.given);
-        EXPECT_EQ(data.SubfoldersArg, c.value);
     }
 }
 

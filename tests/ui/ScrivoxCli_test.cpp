@@ -13,51 +13,27 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ReferenceScanner.h"
 #include "tests/support/LockHolder.h"
+#include "tests/support/ReferenceScanner.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/ScrivoxCliFixture.h"
 
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-class ScrivoxCli : public ::testing::Test {
-protected:
-    Result Run(const std::vector<std::string>& args) {
-        // A program that hangs fails its test (exit code 124) instead of stopping the suite.
-        std::string cmd =
-            "XDG_CONFIG_HOME='" + home_.Path() + "' timeout 60 '" SCRIVOX_CLI_PATH "'";
-        for (const std::string& a : args)
-            cmd += " '" + a + "'";
-        cmd += " >'" + home_.Join("out") + "' 2>'" + home_.Join("err") + "' </dev/null";
-        Result r;
-        int status = std::system(cmd.c_str());
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = home_.Read("out");
-        r.err = home_.Read("err");
-        return r;
-    }
-    std::string UserReg() { return home_.Exists("scrivox/user.reg") ? home_.Read("scrivox/user.reg") : ""; }
-    void WriteUserReg(const std::string& text) { home_.Write("scrivox/user.reg", text); }
-
-    TempDir home_;
-    TempDir tree_;
-};
 
 constexpr const char* kOptionsKey = "[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scrivox\\Options]";
 
 // A few hundred files with the token in every form: whole, embedded, other case, at the ends.
 std::vector<std::string> MakeTree(const TempDir& tree) {
     std::mt19937 rng(7);
-    const char* words[] = {"token", "Token", "TOKEN", "tokens", "my_token", "x", "token9",
-                           "(token)", "\r\n", "\n", " ", "."};
+    const char* words[] = {"token",  "Token",   "TOKEN", "tokens", "my_token", "x",
+                           "token9", "(token)", "\r\n",  "\n",     " ",        "."};
     std::vector<std::string> names;
     for (int i = 0; i < 300; ++i) {
         std::string name = "d" + std::to_string(i % 7) + "/e" + std::to_string(i % 3) + "/f" +
-                           std::to_string(i) + (i % 4 == 0 ? ".h" : i % 4 == 1 ? ".c" : ".txt");
+                           std::to_string(i) +
+                           (i % 4 == 0   ? ".h"
+                            : i % 4 == 1 ? ".c"
+                                         : ".txt");
         std::string content;
         for (int w = static_cast<int>(rng() % 40); w > 0; --w)
             content += words[rng() % 12];
@@ -67,15 +43,66 @@ std::vector<std::string> MakeTree(const TempDir& tree) {
     return names;
 }
 
-TEST_F(ScrivoxCli, WithoutFourTextsShowsUsage) {
-    for (auto args : {std::vector<std::string>{}, {"a", "b", "c"}, {"a", "", "b", "c"}}) {
-        Result r = Run(args);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("usage: scrivox"), std::string::npos);
-        EXPECT_NE(r.err.find("user.reg"), std::string::npos);
+// A command line that cannot be run says why in one line and exits 2, having run and stored
+// nothing; --help and --version go to standard output and exit 0.
+TEST_F(ScrivoxCli, WrongCommandLinesSayWhyAndRunNothing) {
+    tree_.Write("a.c", "token");
+    tree_.Write("file.c", "token");
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{},
+         "scrivox: missing FOLDER and FILTER and FIND and REPLACE; scrivox --help shows the "
+         "usage"},
+        {{tree_.Path(), "*.c", "token"},
+         "scrivox: missing REPLACE; scrivox --help shows the usage"},
+        {{tree_.Path(), "", "token", "T"}, "scrivox: the filter is empty"},
+        {{"", "*.c", "token", "T"}, "scrivox: the folder is empty"},
+        {{tree_.Path(), "*.c", "", "T"}, "scrivox: the text to find is empty"},
+        // What the shell makes of an unquoted *.c in a folder with two such files.
+        {{tree_.Path(), "a.c", "file.c", "token", "T"},
+         "scrivox: too many texts (5; FOLDER FILTER FIND REPLACE); quote the filter so that the "
+         "shell does not expand it: '*.txt'"},
+        {{"-n", tree_.Path(), "*.c", "token", "T"},
+         "scrivox: unknown option '-n'; scrivox --help lists the options"},
+        {{"-ix", tree_.Path(), "*.c", "token", "T"},
+         "scrivox: unknown option '-x'; scrivox --help lists the options"},
+        {{"--list=yes", tree_.Path(), "*.c", "token", "T"},
+         "scrivox: option '--list' takes no value"},
+        {{"--color=sometimes", tree_.Path(), "*.c", "token", "T"},
+         "scrivox: unknown --color value 'sometimes'; use auto, always or never"},
+        {{"--touch=tomorrow", tree_.Path(), "*.c"},
+         "scrivox: bad time 'tomorrow'; give 'YYYY-MM-DD HH:MM[:SS]' (local time) or '@SECONDS' "
+         "(since 1970, UTC)"},
+        {{tree_.Join("missing"), "*.c", "token", "T"},
+         "scrivox: cannot walk '" + tree_.Join("missing") + "': No such file or directory"},
+        {{tree_.Join("a.c"), "*.c", "token", "T"},
+         "scrivox: cannot walk '" + tree_.Join("a.c") + "': Not a directory"},
+    };
+    for (const auto& c : cases) {
+        Result r = Run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.err;
+        EXPECT_EQ(r.out, "") << c.err;
+        EXPECT_EQ(r.err, c.err + "\n");
     }
     EXPECT_EQ(UserReg(), "");  // nothing run, nothing stored
+    EXPECT_EQ(tree_.Read("a.c"), "token");
+
+    for (const char* help : {"--help", "-h"}) {
+        Result r = Run({help, tree_.Path()});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out.rfind("usage: scrivox [OPTIONS]", 0), 0u);
+        for (const char* option :
+             {"--ignore-case", "--whole-words", "--backup", "--find", "--touch[=TIME]", "--list",
+              "--quiet", "--no-store", "--color=WHEN", "Exit status", "user.reg"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << option;
+        EXPECT_EQ(r.err, "");
+    }
+    Result r = Run({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "scrivox " SCRIVOX_VERSION "\n");
+    EXPECT_EQ(UserReg(), "");
 }
 
 TEST_F(ScrivoxCli, FindRunChangesTheTreeAndKeepsOptionsAndHistories) {
@@ -104,10 +131,11 @@ TEST_F(ScrivoxCli, FindRunChangesTheTreeAndKeepsOptionsAndHistories) {
 
     std::string reg = UserReg();
     EXPECT_EQ(reg.rfind("REGEDIT4", 0), 0u);
-    EXPECT_NE(reg.find(std::string(kOptionsKey) +
-                       "\n\"Subfolders\"=\"yes\"\n\"CaseSensitive\"=\"yes\"\n\"WholeWords\"=\"yes\"\n"
-                       "\"CreateBackups\"=\"no\"\n\"Action\"=dword:00000001\n"),
-              std::string::npos)
+    EXPECT_NE(
+        reg.find(std::string(kOptionsKey) +
+                 "\n\"Subfolders\"=\"yes\"\n\"CaseSensitive\"=\"yes\"\n\"WholeWords\"=\"yes\"\n"
+                 "\"CreateBackups\"=\"no\"\n\"Action\"=dword:00000001\n"),
+        std::string::npos)
         << reg;
     EXPECT_NE(reg.find("History Lists\\Filter]\n\"Count\"=dword:00000001\n\"Value0\"=\"*.c;*.h\""),
               std::string::npos);

@@ -1,53 +1,36 @@
 // scrivox: the unattended run from a POSIX shell. Given a folder, a filter, a find text and a
 // replace text it does what the Windows program does when started with those four texts: it runs
-// the stored action with the stored options, keeps the options and the four texts' histories,
-// and then prints the report.
+// the stored action with the stored options, keeps the options and the texts' histories, and
+// prints the report. Options change this one run (see CliArguments.h).
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-#include "engine/FileProcessorBase.h"
+#include "framework/FileError.h"
 #include "framework/LocalTime.h"
 #include "framework/RegistryKey.h"
+#include "framework/TFolder.h"
 #include "settings/History.h"
 #include "settings/TRegConfigFile.h"
-#include "ui/CommandLine.h"
+#include "ui/CliArguments.h"
 #include "ui/DoCommand.h"
-#include "ui/ReplaceData.h"
+#include "ui/TouchTime.h"
+#include "ui/posix/CliHelp.h"
+#include "ui/posix/CliOutput.h"
+#include "version.h"
 
 namespace {
 
-constexpr int kUsageError = 2;
-constexpr int kStoreLocked = 2;
+// Exit codes: the run finished with every file done; the run finished but some failed;
+// nothing was run.
+constexpr int kDone = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kNothingRun = 2;
 
-const char kUsage[] =
-    "usage: scrivox [-r+|-r-] FOLDER FILTER FIND REPLACE\n"
-    "\n"
-    "Runs the stored action on every file in FOLDER (and, with Subfolders, every folder below\n"
-    "it) whose name matches FILTER, wildcard patterns separated by \";\" such as \"*.c;*.h\".\n"
-    "  Find   replaces every FIND with REPLACE (both at least one character);\n"
-    "  Touch  sets each file's last-write time to now; FIND and REPLACE are then not used.\n"
-    "Hidden files (names beginning with \".\") and files you may not write are skipped.\n"
-    "\n"
-    "  -r+  -r-   walk the folders below FOLDER, or not (stored for the next run)\n"
-    "  --         ends the switches, so that a text may begin with \"-\"\n"
-    "\n"
-    "The options live in ${XDG_CONFIG_HOME:-~/.config}/scrivox/user.reg, under\n"
-    "[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scrivox\\Options]:\n"
-    "  \"Action\"=dword:00000001   1 Find, 2 Touch\n"
-    "  \"Subfolders\"=\"yes\"        walk the folders below (default yes)\n"
-    "  \"CaseSensitive\"=\"yes\"     letters must match in case (default yes)\n"
-    "  \"WholeWords\"=\"yes\"        only where no letter, digit or _ adjoins (default yes)\n"
-    "  \"CreateBackups\"=\"no\"      copy each changed file to \"Backup of NAME\" first (default no)\n"
-    "The Windows program writes the same options; each run writes those it used.\n";
-
-// The report goes to standard output; the caption is the dialog's business.
-class StdoutReport final : public ReportOwner {
-public:
-    void ShowMessage(const std::string& text, const std::string&) override {
-        std::cout << text << '\n' << std::flush;
-    }
-};
+int Refuse(const std::string& message, const std::string& hint = "") {
+    std::cerr << "scrivox: " << message << (hint.empty() ? "" : "; " + hint) << '\n';
+    return kNothingRun;
+}
 
 // A store file that cannot be read leaves the stored options at their defaults; the run goes
 // on, and the user hears why.
@@ -71,69 +54,128 @@ void WarnAboutStoreFile(const RegistrySession& session) {
     }
 }
 
+// The run's inputs: the stored options (or the defaults, without a store), what the options
+// of this run change, and the texts.
+DoInputs InputsFor(const CliRequest& request, const StoredOptions& stored) {
+    DoInputs in;
+    in.folder = request.texts[0];
+    in.filter = request.texts[1];
+    if (request.texts.size() == 4) {
+        in.findText = request.texts[2];
+        in.replaceText = request.texts[3];
+    }
+    in.subfolders = request.subfolders.value_or(stored.subfolders);
+    in.caseSensitive = request.caseSensitive.value_or(stored.caseSensitive);
+    in.wholeWords = request.wholeWords.value_or(stored.wholeWords);
+    in.createBackups = request.createBackups.value_or(stored.createBackups);
+    in.action = request.action.value_or(stored.action);
+    return in;
+}
+
+// What is stored: the options as they were, but for Subfolders, which -r+ and -r- set.
+DoInputs StoredInputs(const StoredOptions& stored, const DoInputs& run) {
+    DoInputs in;
+    in.subfolders = run.subfolders;
+    in.caseSensitive = stored.caseSensitive;
+    in.wholeWords = stored.wholeWords;
+    in.createBackups = stored.createBackups;
+    in.action = stored.action;
+    return in;
+}
+
+// Each text goes to the top of its list's history, as the dialog's lists do on closing; an
+// empty one adds nothing, as an empty edit field does not.
+void KeepHistories(TRegConfigFile& store, const std::vector<std::string>& texts) {
+    const char* names[] = {"Folder", "Filter", "Find", "Replace"};
+    for (size_t i = 0; i < texts.size() && i < 4; ++i) {
+        if (texts[i].empty())
+            continue;
+        History history(store, std::string(kHistorySectionPrefix) + names[i]);
+        history.Load();
+        history.AddToTop(texts[i]);
+        history.Save();
+    }
+}
+
+// The refusals that need the stored action (FIND and REPLACE may be left out for Touch): the
+// texts, the time, the folder. Gives the exit code when the run cannot go on.
+std::optional<int> CheckBeforeTheRun(const CliRequest& request, const StoredOptions& stored) {
+    const Action action = request.action.value_or(stored.action);
+    if (std::optional<UsageError> error = CheckCliTexts(request, action))
+        return Refuse(error->message, error->hint);
+    TTime time;
+    if (action == Action::Touch && request.touchTime && !ParseTouchTime(*request.touchTime, time))
+        return Refuse("bad time '" + *request.touchTime + "'",
+                      "give 'YYYY-MM-DD HH:MM[:SS]' (local time) or '@SECONDS' (since 1970, UTC)");
+    ClearFileError();
+    TFolder folder;
+    if (!folder.Open(request.texts[0]))
+        return Refuse("cannot walk '" + request.texts[0] + "': " + LastFileErrorText());
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    ReplaceData& data = ReplaceData::Instance();
-    ParseArguments(argc - 1, argv + 1, data);
-    if (!data.HasAllTexts()) {
-        std::fputs(kUsage, stderr);
-        return kUsageError;
+    CliRequest request;
+    if (std::optional<UsageError> error = ParseCliArguments(argc - 1, argv + 1, request))
+        return Refuse(error->message, error->hint);
+    if (request.help) {
+        std::fputs(kCliHelp, stdout);
+        return kDone;
+    }
+    if (request.version) {
+        std::printf("scrivox %s\n", SCRIVOX_VERSION_TEXT);
+        return kDone;
     }
 
     // The store file is read once and written at most twice: before the run and after it.
-    RegistrySession session;
-    TRegConfigFile store(kProgramStoreName);
-    StoredOptions options = ReadStoredOptions(store);
-    WarnAboutStoreFile(session);
-
-    DoInputs in;
-    in.folder = *data.FolderArg;
-    in.filter = *data.FilterArg;
-    in.findText = *data.FindArg;
-    in.replaceText = *data.ReplaceArg;
-    in.subfolders = data.SubfoldersGiven ? data.SubfoldersArg : options.subfolders;
-    in.caseSensitive = options.caseSensitive;
-    in.wholeWords = options.wholeWords;
-    in.createBackups = options.createBackups;
-    in.action = options.action;
-    if (in.action == Action::Touch && !LocalToUtcAtCurrentOffset(LocalNow(), in.touchTime)) {
-        std::cerr << "scrivox: cannot read the clock\n";
-        return 1;
+    // Without a store nothing is read or written: the defaults and this run's options.
+    std::optional<RegistrySession> session;
+    std::optional<TRegConfigFile> store;
+    StoredOptions stored;
+    if (!request.noStore) {
+        session.emplace();
+        store.emplace(kProgramStoreName);
+        stored = ReadStoredOptions(*store);
+        WarnAboutStoreFile(*session);
+    }
+    // Nothing is stored when nothing is run: the reads above made the options' keys.
+    std::optional<int> refused = CheckBeforeTheRun(request, stored);
+    if (refused) {
+        if (session)
+            session->Abandon();
+        return *refused;
+    }
+    DoInputs in = InputsFor(request, stored);
+    if (in.action == Action::Touch &&
+        !(request.touchTime ? ParseTouchTime(*request.touchTime, in.touchTime)
+                            : LocalToUtcAtCurrentOffset(LocalNow(), in.touchTime))) {
+        if (session)
+            session->Abandon();
+        return Refuse("cannot read the clock");
     }
 
-    // DoCommand's steps, with the options on disk before the run starts, so that a run stopped
-    // midway still leaves them. Options and histories that cannot be kept are only lost, but a
-    // lock held too long may be another run at work on the same tree: then nothing is run.
-    const std::optional<std::string> refusal = CheckDoInputs(in);
-    if (!refusal) {
-        StoreOptions(store, in);
-        if (!session.Commit() && session.Problem() == RegistryProblem::Locked) {
-            const std::string path = session.FilePath();
-            std::cerr << "scrivox: cannot store the options in " << path
-                      << ": another program has held its lock (" << path
-                      << ".lock) for more than 10 seconds; nothing was run\n";
-            return kStoreLocked;
+    // The options are on disk before the run starts, so that a run stopped midway still leaves
+    // them. Options and histories that cannot be kept are only lost, but a lock held too long
+    // may be another run at work on the same tree: then nothing is run.
+    if (store) {
+        StoreOptions(*store, StoredInputs(stored, in));
+        if (!session->Commit() && session->Problem() == RegistryProblem::Locked) {
+            const std::string path = session->FilePath();
+            return Refuse("cannot store the options in " + path +
+                          ": another program has held its lock (" + path +
+                          ".lock) for more than 10 seconds; nothing was run");
         }
-        StdoutReport report;
-        (void)RunJob(JobFor(in), &report);
     }
-
-    // Each text goes to the top of its list's history, as the dialog's lists do on closing.
-    const std::optional<std::string>* texts[] = {&data.FolderArg, &data.FilterArg, &data.FindArg,
-                                                 &data.ReplaceArg};
-    const char* names[] = {"Folder", "Filter", "Find", "Replace"};
-    for (int i = 0; i < 4; ++i) {
-        History history(store, std::string(kHistorySectionPrefix) + names[i]);
-        history.Load();
-        history.AddToTop(**texts[i]);
-        history.Save();
+    RunCounts counts;
+    {
+        CliOutput output(request, in.action, in.folder);
+        counts = RunJob(JobFor(in), &output, &output);
     }
-    (void)session.Commit();
-
-    if (refusal) {
-        std::cerr << *refusal << '\n';
-        return kUsageError;
+    if (store) {
+        KeepHistories(*store, request.texts);
+        (void)session->Commit();
     }
-    return 0;
+    return counts.failures > 0 ? kSomeFailed : kDone;
 }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What a run tells as it goes, besides its counts: each file it changed (Find) or touched, each
+// file or folder it could not do and why, and each file it looked at. Paths are the walk's, the
+// chosen folder's path and the names below it. Called on the thread that runs the walk; the
+// defaults ignore everything.
+class RunObserver {
+public:
+    // A file whose new content is in place, with its replacements; or a file touched (0).
+    virtual void FileChanged(const std::string& path, uint64_t replacements) {
+        (void)path, (void)replacements;
+    }
+    // A file or folder the run could not do: "cannot be read: Permission denied".
+    virtual void Failed(const std::string& path, const std::string& reason) {
+        (void)path, (void)reason;
+    }
+    // A file read to its end (`bytes` of it), changed or not.
+    virtual void FileLookedAt(uint64_t bytes) { (void)bytes; }
+
+protected:
+    ~RunObserver() = default;
+};

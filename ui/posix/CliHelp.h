@@ -1,0 +1,48 @@
+#pragma once
+
+// What scrivox --help prints.
+inline constexpr const char kCliHelp[] =
+    R"(usage: scrivox [OPTIONS] [-r+|-r-] FOLDER FILTER FIND REPLACE
+       scrivox [OPTIONS] [-r+|-r-] --touch[=TIME] FOLDER FILTER
+       scrivox --help | --version
+
+Runs the stored action on every file in FOLDER (and, with Subfolders, every folder below it)
+whose name matches FILTER, wildcard patterns separated by ";" such as "*.c;*.h" (quote it, so
+that the shell does not expand it).
+  Find   replaces every FIND with REPLACE; an empty REPLACE ('') deletes FIND.
+  Touch  sets each file's last-write time to TIME, or to now.
+Hidden files (names beginning with ".") and files you may not write are skipped; each file is
+done once, however many names lead to it; links are followed only to files inside FOLDER.
+
+Options (this run only, never stored):
+  -i, --ignore-case     letters match in either case (ASCII letters only)
+      --case-sensitive  letters must match in case
+  -w, --whole-words     only where no letter, digit or _ adjoins
+      --substrings      anywhere, inside words too
+  -b, --backup          copy each changed file to "Backup of NAME" first
+      --no-backup       make no backups
+      --find            run Find, whatever the stored action
+      --touch[=TIME]    run Touch; TIME is 'YYYY-MM-DD HH:MM[:SS]' in local time or
+                        '@SECONDS' since 1970 UTC (default: now); FIND and REPLACE may be left out
+  -l, --list            print each changed file, relative to FOLDER, and its replacements
+  -q, --quiet           print no report
+      --no-store        neither read nor write the stored options and histories
+      --color=WHEN      colour the list and the errors: auto (default), always, never
+  -r+, -r-              walk the folders below FOLDER, or not (stored for the next run)
+  -h, --help            print this help;  -V, --version  print the version
+  --                    ends the options, so that a text may begin with "-"
+Short options may go together: -iwb.
+
+Exit status: 0 the run finished and every file was done; 1 the run finished but some files
+failed (each is named on standard error); 2 nothing was run (a wrong command line, a FOLDER
+that is not a folder, the stored options locked by another program).
+
+The stored options live in ${XDG_CONFIG_HOME:-~/.config}/scrivox/user.reg, under
+[HKEY_CURRENT_USER\Software\Harrowfen\Scrivox\Options]:
+  "Action"=dword:00000001   1 Find, 2 Touch
+  "Subfolders"="yes"        walk the folders below (default yes)
+  "CaseSensitive"="yes"     letters must match in case (default yes)
+  "WholeWords"="yes"        only where no letter, digit or _ adjoins (default yes)
+  "CreateBackups"="no"      copy each changed file to "Backup of NAME" first (default no)
+The Windows program keeps the same options. See scrivox(1).
+)";

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "engine/FileProcessorBase.h"
+#include "engine/RunObserver.h"
+#include "ui/CliArguments.h"
+
+// What scrivox shows while and after a run: the changed files (--list) and the report on
+// standard output, each failure on standard error as "scrivox: PATH: reason", and, when standard
+// error is a terminal and the run takes more than half a second, one progress line there,
+// redrawn at most ten times a second and gone at the end.
+class CliOutput final : public RunObserver, public ReportOwner {
+public:
+    // `folder` is the run's folder as given: listed paths are relative to it.
+    CliOutput(const CliRequest& request, Action action, const std::string& folder);
+    ~CliOutput();
+    CliOutput(const CliOutput&) = delete;
+    CliOutput& operator=(const CliOutput&) = delete;
+
+    void FileChanged(const std::string& path, uint64_t replacements) override;
+    void Failed(const std::string& path, const std::string& reason) override;
+    void FileLookedAt(uint64_t bytes) override;
+    // The report, unless --quiet; the progress line goes first.
+    void ShowMessage(const std::string& text, const std::string& caption) override;
+
+    // Whether colour goes to standard output or standard error, as --color and the terminal say.
+    static bool ColorOn(ColorWhen when, int fd);
+
+private:
+    void ClearProgress();
+    void DrawProgress();
+
+    bool list_, quiet_, touch_;
+    bool colorOut_, colorErr_;
+    bool progress_;  // standard error is a terminal
+    size_t prefix_;  // how much of a path the folder takes
+    std::chrono::steady_clock::time_point start_, drawn_;
+    bool shown_ = false;  // a progress line is on the terminal
+    uint64_t files_ = 0, bytes_ = 0, changed_ = 0;
+};
