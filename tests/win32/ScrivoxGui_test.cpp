@@ -60,6 +60,11 @@ void StoreAction(int32_t action) {
     (void)store.WriteInteger(kOptionsSection, "Action", action);
 }
 
+void StoreBackups(bool on) {
+    TRegConfigFile store(kProgramStoreName);
+    (void)store.WriteBool(kOptionsSection, "CreateBackups", on);
+}
+
 StoredOptions Stored() {
     TRegConfigFile store(kProgramStoreName);
     return ReadStoredOptions(store);
@@ -512,6 +517,25 @@ TEST_F(ScrivoxGui, FourTextsRunUnattendedAndEnd) {
     EXPECT_EQ(StoredHistory("Filter").at(0), "*.txt");
     EXPECT_EQ(StoredHistory("Find").at(0), "red");
     EXPECT_EQ(StoredHistory("Replace").at(0), "blue");
+}
+
+// An unattended run shows no window, whatever stops it: the exit code says 2 for nothing run
+// (a folder that is not there) and 1 for a file that could not be done (its backup's name held
+// by a folder).
+TEST_F(ScrivoxGui, UnattendedRunsTellFailuresByTheirExitCodeAlone) {
+    Scrivox missing(L"\"" + Widen(files_.Join("missing")) + L"\" *.txt red blue");
+    ASSERT_TRUE(missing.WaitForExit()) << "the program waited for the user";
+    EXPECT_EQ(missing.ExitCode(), 2u);
+
+    files_.Write("a.txt", "red");
+    files_.Write("b.txt", "red");
+    files_.Write("Backup of a.txt/in the way", "");
+    StoreBackups(true);
+    Scrivox failing(L"\"" + Widen(files_.Path()) + L"\" *.txt red blue");
+    ASSERT_TRUE(failing.WaitForExit()) << "the program waited for the user";
+    EXPECT_EQ(failing.ExitCode(), 1u);
+    EXPECT_EQ(files_.Read("a.txt"), "red");
+    EXPECT_EQ(files_.Read("b.txt"), "blue");
 }
 
 TEST_F(ScrivoxGui, FourTextsWithStoredTouchTouchNow) {

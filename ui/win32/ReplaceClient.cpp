@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "framework/LocalTime.h"
+#include "framework/TFolder.h"
 #include "framework/win32/ui/TApplication.h"
 #include "resources/resource.h"
 #include "settings/TRegConfigFile.h"
@@ -73,10 +74,8 @@ void ReplaceClient::SetupControls() {
         }
     }
 
-    if (data.HasAllTexts()) {
-        RunAction(false);
-        ::PostQuitMessage(0);
-    }
+    if (data.HasAllTexts())
+        ::PostQuitMessage(RunAction(false));
 
     tooltip_.Create(hwnd_);
     const std::pair<HWND, const char*> tips[] = {
@@ -108,7 +107,7 @@ bool ReplaceClient::EvCommand(int id, unsigned code) {
     if (code == BN_CLICKED) {
         switch (id) {
             case IDOK:
-                RunAction(true);
+                (void)RunAction(true);
                 return true;
             case IDC_BROWSE:
                 BrowseFolder();
@@ -161,30 +160,38 @@ DoInputs ReplaceClient::ReadInputs() const {
     return inputs;
 }
 
-void ReplaceClient::RunAction(bool interactive) {
+int ReplaceClient::RunAction(bool interactive) {
     DoInputs inputs = ReadInputs();
     const ReplaceData& data = ReplaceData::Instance();
     if (!interactive && data.SubfoldersGiven)
         inputs.subfolders = data.SubfoldersArg;
-    if (std::optional<std::string> refusal = CheckDoInputs(inputs)) {
-        ShowMessageBox(*refusal);
-        return;
-    }
+    // An unattended run shows no window: what stops it shows in the exit code alone.
+    auto refuse = [&](const std::string& message) {
+        if (interactive)
+            ShowMessageBox(message);
+        return kNothingRun;
+    };
+    if (std::optional<std::string> refusal = CheckDoInputs(inputs))
+        return refuse(*refusal);
     if (inputs.action == Action::Touch) {
         // The date from the date picker, the time of day from the time picker.
         const SYSTEMTIME date = datePicker_.GetSystemTime();
         const SYSTEMTIME time = timePicker_.GetSystemTime();
         const TDateTime local{date.wYear, date.wMonth,  date.wDay,
                               time.wHour, time.wMinute, time.wSecond};
-        if (!LocalToUtcAtCurrentOffset(local, inputs.touchTime)) {
-            ShowMessageBox("Pick a valid file date and time.");
-            return;
-        }
+        if (!LocalToUtcAtCurrentOffset(local, inputs.touchTime))
+            return refuse("Pick a valid file date and time.");
+    }
+    if (!interactive) {
+        TFolder folder;
+        if (!folder.Open(inputs.folder))
+            return kNothingRun;
     }
     TRegConfigFile store(kProgramStoreName);
     const DoOutcome outcome = DoCommand(inputs, store, interactive ? this : nullptr);
     if (outcome.refusal)
-        ShowMessageBox(*outcome.refusal);
+        return refuse(*outcome.refusal);
+    return outcome.counts.failures > 0 ? kSomeFailed : kDone;
 }
 
 void ReplaceClient::BrowseFolder() {

@@ -31,7 +31,12 @@ protected:
 
 private:
     void UpdateActionControls();
-    void RunAction(bool interactive);
+    // Runs the action with the dialog's inputs. Gives the unattended run's exit code: the run
+    // finished with every file done (kDone), with some failed (kSomeFailed), or nothing was run.
+    int RunAction(bool interactive);
+    static constexpr int kDone = 0;
+    static constexpr int kSomeFailed = 1;
+    static constexpr int kNothingRun = 2;
     void BrowseFolder();
     void ShowHelp();
     // The program's message box, owned by this dialog, OK only, no icon.
