@@ -8,6 +8,17 @@ int64_t Ticks(const FILETIME& ft) {
     return static_cast<int64_t>((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
+SYSTEMTIME ToSystemTime(const TDateTime& dt) {
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(dt.year);
+    st.wMonth = static_cast<WORD>(dt.month);
+    st.wDay = static_cast<WORD>(dt.day);
+    st.wHour = static_cast<WORD>(dt.hour);
+    st.wMinute = static_cast<WORD>(dt.minute);
+    st.wSecond = static_cast<WORD>(dt.second);
+    return st;
+}
+
 }  // namespace
 
 TDateTime LocalNow() {
@@ -36,13 +47,7 @@ bool LocalToUtcAtCurrentOffset(const TDateTime& local, TTime& utc) {
     TTime valid;  // the same fields are valid on every platform
     if (!DateTimeToTime(local, valid))
         return false;
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(local.year);
-    st.wMonth = static_cast<WORD>(local.month);
-    st.wDay = static_cast<WORD>(local.day);
-    st.wHour = static_cast<WORD>(local.hour);
-    st.wMinute = static_cast<WORD>(local.minute);
-    st.wSecond = static_cast<WORD>(local.second);
+    const SYSTEMTIME st = ToSystemTime(local);
     FILETIME localFt, utcFt;
     if (!::SystemTimeToFileTime(&st, &localFt) || !::LocalFileTimeToFileTime(&localFt, &utcFt))
         return false;
@@ -54,13 +59,7 @@ bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
     TTime valid;
     if (!DateTimeToTime(local, valid))
         return false;
-    SYSTEMTIME st = {};
-    st.wYear = static_cast<WORD>(local.year);
-    st.wMonth = static_cast<WORD>(local.month);
-    st.wDay = static_cast<WORD>(local.day);
-    st.wHour = static_cast<WORD>(local.hour);
-    st.wMinute = static_cast<WORD>(local.minute);
-    st.wSecond = static_cast<WORD>(local.second);
+    const SYSTEMTIME st = ToSystemTime(local);
     SYSTEMTIME universal;
     FILETIME ft;
     if (!::TzSpecificLocalTimeToSystemTime(nullptr, &st, &universal) ||
