@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/FileProcessorBase.h"
+#include "engine/NameRules.h"
 #include "engine/RunObserver.h"
 #include "framework/FileAttributes.h"
 #include "framework/FileError.h"
@@ -12,10 +13,6 @@
 #include "framework/TFolder.h"
 
 namespace {
-
-bool IsUsableMask(const std::string& mask) {
-    return !mask.empty() && mask.find_first_of("\\/") == std::string::npos;
-}
 
 constexpr uint32_t kNotHandedOver =
     kAttrDirectory | kAttrHidden | kAttrReadOnly | kAttrSpecial | kAttrLink;
@@ -42,6 +39,10 @@ FileRecurser::~FileRecurser() = default;
 bool FileRecurser::Recurse() {
     folders_.clear();
     handed_.clear();
+    std::vector<std::string> items;
+    for (const Filter& filter : Filters)
+        items.push_back(filter.Mask);
+    rules_.reset(new NameRules(items));
     if (Path.empty())
         return true;
     // A folder typed with a trailing separator (a drive's root) gets no second one. The folder
@@ -52,6 +53,7 @@ bool FileRecurser::Recurse() {
     TFolder folder;
     if (!folder.Open(Path))
         return true;  // gone, or not to be read: nothing in it is found
+    (void)folder.RealPath(rootPath_);
     Walk(folder);
     return true;
 }
@@ -69,10 +71,11 @@ void FileRecurser::Walk(TFolder& folder) {
     const size_t nameStart = Path.size();
 
     // Links to folders are not entered: one that leads inside the chosen folder leads to a
-    // folder the walk reaches under its own name, and nothing outside is walked.
+    // folder the walk reaches under its own name, and nothing outside is walked. Neither are
+    // version-control folders and the folders the list leaves out.
     if (Subfolders) {
         for (size_t i = 0; i < folder.EntryCount(); ++i) {
-            if (!folder.EntryIsFolder(i))
+            if (!folder.EntryIsFolder(i) || rules_->ExcludesFolder(folder.EntryName(i)))
                 continue;
             Path.resize(nameStart);
             Path += folder.EntryName(i);
@@ -92,13 +95,12 @@ void FileRecurser::Walk(TFolder& folder) {
     // A name that two filters match is handed over once, even when the file under it is
     // another by the second time (the processor put a new one in its place).
     std::vector<bool> handedHere(folder.EntryCount());
-    for (const Filter& filter : Filters) {
-        if (!IsUsableMask(filter.Mask))
-            continue;
-        for (TFileNameIterator it(folder, filter.Mask); it.Next();) {
+    for (const std::string& mask : rules_->Includes()) {
+        for (TFileNameIterator it(folder, mask); it.Next();) {
             EntryStatus status;
             target.clear();
-            if (handedHere[it.Index()] || !folder.EntryStatusOf(it.Index(), status) ||
+            if (handedHere[it.Index()] || rules_->ExcludesFile(it.Name()) ||
+                !folder.EntryStatusOf(it.Index(), status) ||
                 ((status.attributes & kAttrLink) &&
                  !FollowInside(folder, it.Name(), holder, target, status)) ||
                 (status.attributes & kNotHandedOver))
@@ -134,5 +136,13 @@ bool FileRecurser::FollowInside(const TFolder& folder,
     status.attributes |= hidden;
     // Nothing outside the chosen folder is acted on, whatever a link in it says. Every folder
     // walked so far lies inside; the chosen folder itself is the first of them.
-    return holder.LiesWithin(folders_);
+    if (rules_->ExcludesFile(target) || !holder.LiesWithin(folders_))
+        return false;
+    // Nor anything in a folder the walk does not enter; where the folder's place cannot be
+    // told, the link is not followed.
+    std::string where;
+    if (!holder.RealPath(where) || rootPath_.empty() ||
+        where.compare(0, rootPath_.size(), rootPath_) != 0)
+        return false;
+    return !rules_->ExcludesAnyFolderOf(std::string_view(where).substr(rootPath_.size()));
 }

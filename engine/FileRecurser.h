@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "framework/TFolder.h"
 
 class FileProcessorBase;
+class NameRules;
 class RunObserver;
 
 // Walks a folder and, when asked, every folder below it, handing each file that matches one of
@@ -27,7 +29,9 @@ class RunObserver;
 //
 // Filters are name patterns separated by ";", taken exactly as typed: "*.cpp; *.h" finds the
 // .cpp files and the names that begin with " " and end in .h. An empty filter, or one that holds
-// a path separator, finds nothing.
+// a path separator, finds nothing. An item that begins with "!" leaves names out, and one that
+// also ends with a separator leaves folders out; version-control folders are never entered
+// (see NameRules).
 class FileRecurser {
 public:
     class Filter {
@@ -70,4 +74,8 @@ private:
     FolderSet folders_;
     // The files handed over so far.
     std::unordered_set<FileIdentity, FileIdentityHash> handed_;
+    // The filters' items as names taken and left out.
+    std::unique_ptr<NameRules> rules_;
+    // Where the chosen folder really is, for telling where a link leads within it.
+    std::string rootPath_;
 };

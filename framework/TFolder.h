@@ -67,6 +67,9 @@ public:
     // by path, the one the system resolved at the open, in the verbatim form ("\\?\C:\dir")
     // that takes the names appended to it literally.
     const std::string& Path() const { return path_; }
+    // Where the open folder is now, links resolved, ending with a separator. False where the
+    // system cannot say.
+    [[nodiscard]] bool RealPath(std::string& path) const;
     // Of the folder that is open, whatever path or link reached it.
     [[nodiscard]] bool GetIdentity(FileIdentity& identity) const;
     // The descriptor on POSIX; -1 on Windows.

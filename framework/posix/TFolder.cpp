@@ -237,6 +237,17 @@ bool TFolder::LiesWithin(const FolderSet& inside) const {
     return false;
 }
 
+bool TFolder::RealPath(std::string& path) const {
+    // The kernel's own name for the descriptor's folder.
+    const std::string link = "/proc/self/fd/" + std::to_string(Descriptor());
+    if (Descriptor() < 0 || !ReadLinkAt(AT_FDCWD, link.c_str(), path) || path.empty() ||
+        path[0] != '/')
+        return false;
+    if (path.back() != '/')
+        path += '/';
+    return true;
+}
+
 bool TFolder::GetIdentity(FileIdentity& identity) const {
     struct stat st;
     if (!impl_->fd || ::fstat(impl_->fd.Get(), &st) != 0)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/FileError.h"
+#include "framework/PathSyntax.h"
 #include "framework/FileAttributes.h"
 #include "framework/win32/FileHelpers.h"
 #include "framework/win32/UniqueHandle.h"
@@ -292,6 +293,16 @@ bool TFolder::LiesWithin(const FolderSet& inside) const {
             return true;
     }
     return SystemFailure();
+}
+
+bool TFolder::RealPath(std::string& path) const {
+    // The path kept at the open is the system's own final path of the folder.
+    path = path_;
+    if (path.empty())
+        return false;
+    if (!IsPathSeparator(path.back()))
+        path += '\\';
+    return true;
 }
 
 bool TFolder::GetIdentity(FileIdentity& identity) const {

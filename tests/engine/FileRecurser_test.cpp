@@ -168,6 +168,41 @@ TEST(FileRecurser, FilesMadeDuringTheWalkAreNeverHandedOver) {
     EXPECT_EQ(maker.seen, (std::vector<std::string>{"a.c", "b.c"}));
 }
 
+// "!" items leave names out, whatever their place in the list; with a separator at the end
+// they leave folders out, at any depth. A list made only of exclusions takes nothing.
+TEST(FileRecurser, ExclusionsLeaveNamesAndFoldersOut) {
+    TempDir dir;
+    for (const char* rel : {"app.js", "app.min.js", "lib/util.js", "lib/util.min.js",
+                            "node_modules/x/index.js", "lib/node_modules/y.js", "readme.txt"})
+        dir.Write(rel, "");
+    const struct {
+        const char* filter;
+        std::vector<std::string> taken;
+    } cases[] = {
+        {"*.js;!*.min.js",
+         {"app.js", "lib/util.js", "lib/node_modules/y.js", "node_modules/x/index.js"}},
+        {"!*.min.js;*.js;!node_modules/", {"app.js", "lib/util.js"}},
+        {"*.*;!node_modules\\;!lib/", {"app.js", "app.min.js", "readme.txt"}},
+        {"!*.js", {}},
+        {"!;*.txt;!", {"readme.txt"}},  // "!" alone leaves nothing out
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Sorted(Walk(dir, c.filter, true)), Sorted(c.taken)) << c.filter;
+}
+
+// No run enters a version-control folder, whatever the filter: a bulk replace there would
+// break the repository.
+TEST(FileRecurser, VersionControlFoldersAreNeverEntered) {
+    TempDir dir;
+    for (const char* rel : {".git/HEAD", ".git/refs/heads/master", ".hg/store/data", ".svn/entries",
+                            "sub/.bzr/branch", "_darcs/prefs", "src/main.c", ".github/ci.yml"})
+        dir.Write(rel, "master");
+#ifdef _WIN32
+    dir.Write("other/.GIT/config", "master");  // names compare as the file system does
+#endif
+    EXPECT_EQ(Sorted(Walk(dir, "*.*;*", true)), Sorted({".github/ci.yml", "src/main.c"}));
+}
+
 TEST(FileRecurser, SkipsHiddenAndReadOnlyFilesButEntersHiddenFolders) {
     TempDir dir;
     dir.Write(".hid.c", "");
@@ -309,6 +344,18 @@ TEST(FileRecurser, LinksAreFollowedOnlyToFilesInsideTheFolder) {
     EXPECT_EQ(seen[0], "a/f.c");
     EXPECT_TRUE(seen[1] == "a/h.c" || seen[1] == "a/roundabout.c") << seen[1];
     EXPECT_EQ(seen[2], "b/g.c");
+
+    // Nor into a folder the walk leaves out, a version-control folder among them.
+    dir.Write("tree/.git/HEAD", "");
+    dir.Write("tree/node_modules/m.c", "");
+    ASSERT_EQ(::symlink("../.git/HEAD", dir.Join("tree/a/head.c").c_str()), 0);
+    ASSERT_EQ(::symlink("../node_modules/m.c", dir.Join("tree/a/m.c").c_str()), 0);
+    Recorder excluding(tree);
+    FileRecurser leaving(tree, "*.c;!node_modules/", true, &excluding);
+    ASSERT_TRUE(leaving.Recurse());
+    EXPECT_EQ(Sorted(excluding.seen).size(), 3u);
+    EXPECT_EQ(std::count(excluding.seen.begin(), excluding.seen.end(), "a/m.c"), 0);
+    EXPECT_EQ(std::count(excluding.seen.begin(), excluding.seen.end(), "a/head.c"), 0);
 
     // Without subfolders only the folder's own names are looked at, but a link among them is
     // still followed to a file below it.

@@ -22,7 +22,8 @@ LockHolder::LockHolder(const std::string& path) {
         if (lock < 0 || ::flock(lock, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1)
             ::_exit(1);
         char byte;
-        (void)::read(release[0], &byte, 1);  // returns when the other end closes
+        if (::read(release[0], &byte, 1) < 0) {
+        }  // returns when the other end closes
         ::_exit(0);
     }
     ::close(ready[1]);
