@@ -58,7 +58,8 @@ bool IsWordByte(unsigned char c) {
     return Tables().word[c];
 }
 
-BlockScanner::BlockScanner(ScanOptions options, size_t blockSize) : opt_(std::move(options)) {
+BlockScanner::BlockScanner(ScanOptions options, size_t blockSize)
+    : opt_(std::move(options)), blockSize_(std::max<size_t>(blockSize, 1)) {
     const ByteTables& t = Tables();
     folded_ = opt_.find;
     if (!opt_.caseSensitive)
@@ -83,8 +84,11 @@ BlockScanner::BlockScanner(ScanOptions options, size_t blockSize) : opt_(std::mo
         anchorA_ = static_cast<unsigned char>(a | 0x20);
         anchorB_ = static_cast<unsigned char>(a & ~0x20);
     }
-    // Room for a block and for the tail carried over from the block before.
-    buffer_.resize(std::max<size_t>(blockSize, 1) + opt_.find.size() + 1);
+    // Room for a block and for the tail carried over from the block before; the first read
+    // takes what tells an input's kind.
+    PrepareUtf16();
+    buffer_.resize(std::max(
+        {blockSize_ + opt_.find.size() + 1, kBinaryProbe, blockSize_ + 2 * find16_.size() + 4}));
 }
 
 bool BlockScanner::Equals(const char* p) const {
@@ -105,6 +109,8 @@ ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
         return result;
     char* const buf = buffer_.data();
     const size_t capacity = buffer_.size();
+    const size_t block = blockSize_ + m + 1;  // what a read fills the buffer to
+    bool first = true;
 
     // buf[0, len) holds input bytes from offset `base` on. Candidates before `pos` are decided;
     // bytes from `emit` on are not written yet (once output has begun).
@@ -128,12 +134,25 @@ ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
             base += pos;
             pos = emit = 0;
         }
-        long long n = in.Read(buf + len, capacity - len);
-        if (n < 0)
-            return fail(ScanStatus::ReadError);
-        if (n == 0)
-            eof = true;
-        len += static_cast<size_t>(n);
+        // The first block is read whole, however short the reads come, so that it alone tells
+        // the input's kind.
+        const size_t want = first ? capacity : std::min(capacity, block);
+        do {
+            long long n = in.Read(buf + len, want - len);
+            if (n < 0)
+                return fail(ScanStatus::ReadError);
+            if (n == 0)
+                eof = true;
+            len += static_cast<size_t>(n);
+        } while (first && !eof && len < kBinaryProbe);
+        if (first) {
+            first = false;
+            const auto* u = reinterpret_cast<const unsigned char*>(buf);
+            if (len >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF)))
+                return ScanUtf16(in, out, len, eof, u[0] == 0xFE);
+            if (opt_.skipBinary && std::memchr(buf, 0, std::min(len, kBinaryProbe)))
+                return fail(ScanStatus::Binary);
+        }
 
         // A candidate at i is decided when the byte after it is here too, or the input ended.
         size_t limit = eof ? (len >= m ? len - m + 1 : 0) : (len > m ? len - m : 0);

@@ -36,15 +36,17 @@ public:
     explicit ReplacementSink(char* buffer) : buffer_(buffer) {}
 
     // The file being scanned, until Detach.
-    void Attach(const TFileName& file, TFile& scanned) {
+    void Attach(const TFileName& file, TFile& scanned, bool keepDates) {
         file_ = &file;
         scanned_ = &scanned;
+        keepDates_ = keepDates;
     }
     void Detach() { file_ = nullptr, scanned_ = nullptr; }
 
     bool Begin(uint64_t unchangedLength) override {
         if (!file_ || !replacement_.Begin(*file_, *scanned_))
             return false;
+        replacement_.KeepLastWriteTime(keepDates_);
         for (uint64_t offset = 0; offset < unchangedLength;) {
             size_t want =
                 static_cast<size_t>(std::min<uint64_t>(unchangedLength - offset, kWriteBufferSize));
@@ -89,6 +91,7 @@ private:
 
     const TFileName* file_ = nullptr;
     TFile* scanned_ = nullptr;
+    bool keepDates_ = false;
     char* buffer_;
     size_t fill_ = 0;
     uint64_t written_ = 0;
@@ -185,11 +188,18 @@ bool Replacer::ProcessFile(const TFileName& file) {
     std::unique_ptr<Finished> finished(new Finished(writeBuffer_.get()));
     finished->identity = scanned.identity;
     FileSource source(in);
-    finished->sink.Attach(file, in);
+    finished->sink.Attach(file, in, KeepDates);
+    scanner_.SkipBinary(!BinaryFiles);
     ScanResult scan = scanner_.Scan(source, finished->sink);
     finished->sink.Detach();
     if (Observer)
         Observer->FileLookedAt(scanned.size);
+    if (scan.status == ScanStatus::Binary) {
+        ++BinaryFilesLeftAlone;
+        if (Observer)
+            Observer->BinaryLeftAlone(file.FullPath());
+        return false;
+    }
     if (scan.status == ScanStatus::ReadError)
         return Fail(file.FullPath(), "cannot be read");
     if (scan.status != ScanStatus::Ok || (scan.replacements > 0 && !finished->sink.Finish()))
@@ -257,5 +267,6 @@ bool Replacer::Fail(const std::string& path, const char* step) {
 
 void Replacer::ShowResult(ReportOwner& owner) {
     PutWaitingInPlace();
-    owner.ShowMessage(ReplaceReportText(FilesProcessed, ReplacementsMade), kReportCaption);
+    owner.ShowMessage(ReplaceReportText(FilesProcessed, ReplacementsMade, BinaryFilesLeftAlone),
+                      kReportCaption);
 }

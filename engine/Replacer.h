@@ -57,6 +57,12 @@ public:
     int64_t FilesProcessed = 0;
     // Replacements written into files that were rewritten.
     int64_t ReplacementsMade = 0;
+    // Files with a NUL byte among their first 64 KiB (and no UTF-16 mark), left as they are
+    // unless BinaryFiles says to take them too.
+    int64_t BinaryFilesLeftAlone = 0;
+    bool BinaryFiles = false;
+    // A changed file keeps its last-write time.
+    bool KeepDates = false;
     // Told of each file changed or failed, and of each file read; none by default.
     RunObserver* Observer = nullptr;
 

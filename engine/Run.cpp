@@ -27,6 +27,10 @@ public:
         if (next_)
             next_->FileLookedAt(bytes);
     }
+    void BinaryLeftAlone(const std::string& path) override {
+        if (next_)
+            next_->BinaryLeftAlone(path);
+    }
     int64_t failures = 0;
 
 private:
@@ -62,10 +66,13 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* obs
     Replacer replacer(job.findText, job.replaceText, job.caseSensitive, job.wholeWords,
                       job.createBackups);
     replacer.Observer = &counting;
+    replacer.KeepDates = job.keepDates;
+    replacer.BinaryFiles = job.binaryFiles;
     replacer.HoldFinishedFiles(kFilesFlushedTogether);
     WalkAndReport(job, replacer, reportTo);
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;
     counts.failures = counting.failures;
+    counts.binaryLeftAlone = replacer.BinaryFilesLeftAlone;
     return counts;
 }

@@ -21,6 +21,8 @@ struct JobSettings {
     bool caseSensitive = false;
     bool wholeWords = false;
     bool createBackups = false;
+    bool keepDates = false;    // a changed file keeps its last-write time
+    bool binaryFiles = false;  // Find takes binary files too
     // The UTC last-write time for Touch, computed once before the run from the picked local
     // date and time (LocalToUtcAtCurrentOffset).
     TTime touchTime;
@@ -30,6 +32,7 @@ struct RunCounts {
     int64_t filesProcessed = 0;
     int64_t replacementsMade = 0;
     int64_t failures = 0;  // files and folders the run could not do
+    int64_t binaryLeftAlone = 0;
 };
 
 // Builds the action's processor and a walker over the folder, walks, and, when `reportTo` is

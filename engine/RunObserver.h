@@ -17,6 +17,8 @@ public:
     virtual void Failed(const std::string& path, const std::string& reason) {
         (void)path, (void)reason;
     }
+    // A file that Find left as it is because it is binary.
+    virtual void BinaryLeftAlone(const std::string& path) { (void)path; }
     // A file read to its end (`bytes` of it), changed or not.
     virtual void FileLookedAt(uint64_t bytes) { (void)bytes; }
 

@@ -22,8 +22,18 @@ std::string ReplacementsLine(long long replacementsMade) {
                      " replacements made.");
 }
 
-std::string ReplaceReportText(long long filesProcessed, long long replacementsMade) {
-    return FilesLine(filesProcessed) + '\n' + ReplacementsLine(replacementsMade);
+std::string BinaryLine(long long binaryLeftAlone) {
+    return CountLine(binaryLeftAlone, "No binary files left alone.", "1 binary file left alone.",
+                     " binary files left alone.");
+}
+
+std::string ReplaceReportText(long long filesProcessed,
+                              long long replacementsMade,
+                              long long binaryLeftAlone) {
+    std::string text = FilesLine(filesProcessed) + '\n' + ReplacementsLine(replacementsMade);
+    if (binaryLeftAlone > 0)
+        text += '\n' + BinaryLine(binaryLeftAlone);
+    return text;
 }
 
 std::string TouchReportText(long long filesProcessed) {

@@ -10,7 +10,13 @@ std::string FilesLine(long long filesProcessed);
 // "No replacements made.", "1 replacement made.", "12 replacements made."
 std::string ReplacementsLine(long long replacementsMade);
 
-// The Find report: the files line, a line feed, the replacements line.
-std::string ReplaceReportText(long long filesProcessed, long long replacementsMade);
+// "1 binary file left alone.", "3 binary files left alone."
+std::string BinaryLine(long long binaryLeftAlone);
+
+// The Find report: the files line, a line feed, the replacements line, and, when Find left
+// binary files alone, a line feed and the binary line.
+std::string ReplaceReportText(long long filesProcessed,
+                              long long replacementsMade,
+                              long long binaryLeftAlone = 0);
 // The Touch report: the files line alone.
 std::string TouchReportText(long long filesProcessed);

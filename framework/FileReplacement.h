@@ -45,6 +45,8 @@ public:
     // The same for a file named by its path: opens it first.
     [[nodiscard]] bool Begin(const std::string& target);
     [[nodiscard]] bool Write(const void* data, size_t size);
+    // The file keeps its last-write time when its new content takes its place.
+    void KeepLastWriteTime(bool keep) { keepTime_ = keep; }
     // Starts writing the new content to the disk without waiting for it, so that Commit, when
     // it comes later, finds its flush mostly done. Flushing files one after the other costs a
     // full round trip to the disk each; started together they share the trips.
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<Impl> impl_;
     Method method_ = Method::None;
     FileIdentity newIdentity_;
+    bool keepTime_ = false;
 };
 
 // Removes the temporary files that a killed run of this user left in a listed folder (or in

@@ -52,6 +52,10 @@ const std::vector<Option>& Options() {
         {0, "substrings", Value::None, Set(&CliRequest::wholeWords, std::optional<bool>(false))},
         {'b', "backup", Value::None, Set(&CliRequest::createBackups, std::optional<bool>(true))},
         {0, "no-backup", Value::None, Set(&CliRequest::createBackups, std::optional<bool>(false))},
+        {0, "keep-dates", Value::None, Set(&CliRequest::keepDates, std::optional<bool>(true))},
+        {0, "new-dates", Value::None, Set(&CliRequest::keepDates, std::optional<bool>(false))},
+        {0, "binary", Value::None, Set(&CliRequest::binaryFiles, std::optional<bool>(true))},
+        {0, "no-binary", Value::None, Set(&CliRequest::binaryFiles, std::optional<bool>(false))},
         {0, "find", Value::None,
          [](CliRequest& r, const std::optional<std::string>&) {
              r.action = Action::Find;

@@ -26,6 +26,8 @@ struct CliRequest {
     std::optional<bool> caseSensitive;
     std::optional<bool> wholeWords;
     std::optional<bool> createBackups;
+    std::optional<bool> keepDates;
+    std::optional<bool> binaryFiles;
     std::optional<Action> action;          // --find, --touch
     std::optional<std::string> touchTime;  // --touch=TIME
     bool list = false;

@@ -10,6 +10,8 @@ StoredOptions ReadStoredOptions(TConfigFile& store) {
     o.caseSensitive = options.ReadBool("CaseSensitive", true);
     o.wholeWords = options.ReadBool("WholeWords", true);
     o.createBackups = options.ReadBool("CreateBackups", false);
+    o.keepDates = options.ReadBool("KeepDates", false);
+    o.binaryFiles = options.ReadBool("Binary", false);
     o.action = options.ReadInteger("Action", 1) == 2 ? Action::Touch : Action::Find;
     return o;
 }
@@ -37,6 +39,9 @@ void StoreOptions(TConfigFile& store, const DoInputs& in) {
         (void)options.WriteBool("WholeWords", in.wholeWords);
         (void)options.WriteBool("CreateBackups", in.createBackups);
         (void)options.WriteInteger("Action", 1);
+        // After the options every version stores, so that a new store reads as before.
+        (void)options.WriteBool("KeepDates", in.keepDates);
+        (void)options.WriteBool("Binary", in.binaryFiles);
     } else {
         (void)options.WriteInteger("Action", 2);
     }
@@ -53,6 +58,8 @@ JobSettings JobFor(const DoInputs& in) {
     job.caseSensitive = in.caseSensitive;
     job.wholeWords = in.wholeWords;
     job.createBackups = in.createBackups;
+    job.keepDates = in.keepDates;
+    job.binaryFiles = in.binaryFiles;
     job.touchTime = in.touchTime;
     return job;
 }

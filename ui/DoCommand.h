@@ -19,6 +19,8 @@ struct StoredOptions {
     bool caseSensitive = true;
     bool wholeWords = true;
     bool createBackups = false;
+    bool keepDates = false;
+    bool binaryFiles = false;
     Action action = Action::Find;
 };
 
@@ -34,6 +36,8 @@ struct DoInputs {
     bool caseSensitive = true;
     bool wholeWords = true;
     bool createBackups = false;
+    bool keepDates = false;
+    bool binaryFiles = false;
     Action action = Action::Find;
     TTime touchTime;  // UTC; Touch only
 };
@@ -42,7 +46,7 @@ struct DoInputs {
 // "Enter filter.", and for Find "Enter search string." and "Enter replace string.".
 std::optional<std::string> CheckDoInputs(const DoInputs& inputs);
 
-// Stores what a run goes with: Find writes the four options and Action 1; Touch writes
+// Stores what a run goes with: Find writes the Find options and Action 1; Touch writes
 // Subfolders and Action 2 and leaves the Find options as they were.
 void StoreOptions(TConfigFile& store, const DoInputs& inputs);
 

@@ -48,12 +48,20 @@ struct TFileReplacement::Impl {
 
     // The permissions come last: a write by anyone but root would clear the set-user-id and
     // set-group-id bits again.
-    bool Prepare() {
+    bool Prepare(bool keepTime) {
         if (prepared || inPlace)
             return prepared = true;
         if (::fchmod(fd.Get(), original.st_mode & 07777) != 0)
             return SystemFailure();
+        if (keepTime && !KeepTime(fd.Get()))
+            return false;
         return prepared = true;
+    }
+
+    // After the last write, which would set it anew.
+    bool KeepTime(int file) const {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, original.st_mtim};
+        return ::futimens(file, times) == 0 || SystemFailure();
     }
 
     // The new file takes the old one's owner and extended attributes (access control lists
@@ -77,7 +85,7 @@ struct TFileReplacement::Impl {
         return StampOf(now) == expected || Failure(FileProblem::NotTheFileListed);
     }
 
-    bool CopyInPlace() {
+    bool CopyInPlace(bool keepTime) {
         struct stat temp;
         if (::fstat(fd.Get(), &temp) != 0)
             return SystemFailure();
@@ -95,7 +103,8 @@ struct TFileReplacement::Impl {
         if (!ReserveSpace(out.Get(), temp.st_size))
             return SystemFailure();
         bool ok = CopyFdContent(fd.Get(), out.Get());
-        ok = ok && ::ftruncate(out.Get(), temp.st_size) == 0 && ::fsync(out.Get()) == 0;
+        ok = ok && ::ftruncate(out.Get(), temp.st_size) == 0 &&
+             (!keepTime || KeepTime(out.Get())) && ::fsync(out.Get()) == 0;
         if (!ok)
             NoteSystemError();
         return (out.Close() || SystemFailure()) && ok;
@@ -157,12 +166,12 @@ bool TFileReplacement::Write(const void* data, size_t size) {
 
 bool TFileReplacement::Commit() {
     Impl& s = *impl_;
-    if (!s.fd || !s.Prepare())
+    if (!s.fd || !s.Prepare(keepTime_))
         return false;
     if (!s.flushed && ::fsync(s.fd.Get()) != 0)
         return SystemFailure();
     if (s.inPlace) {
-        if (!s.CopyInPlace())
+        if (!s.CopyInPlace(keepTime_))
             return false;
         method_ = Method::InPlace;
         // The copied-from temporary file is done with at once, not when this object goes.
@@ -223,7 +232,7 @@ bool TFileReplacement::FlushTogether(TFileReplacement* const* group, size_t coun
     for (size_t i = 0; i < count; ++i) {
         Impl& s = *group[i]->impl_;
         struct stat st;
-        if (!s.fd || s.inPlace || !s.Prepare() || ::fstat(s.fd.Get(), &st) != 0)
+        if (!s.fd || s.inPlace || !s.Prepare(group[i]->keepTime_) || ::fstat(s.fd.Get(), &st) != 0)
             return false;
         ours += static_cast<uint64_t>(st.st_size);
         bool seen = false;
@@ -246,7 +255,7 @@ bool TFileReplacement::FlushTogether(TFileReplacement* const* group, size_t coun
 }
 
 void TFileReplacement::StartFlush() {
-    if (impl_->fd && impl_->Prepare())
+    if (impl_->fd && impl_->Prepare(keepTime_))
         (void)::sync_file_range(impl_->fd.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 

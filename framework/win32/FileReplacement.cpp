@@ -48,7 +48,15 @@ struct TFileReplacement::Impl {
                            : FileProblem::NotTheFileListed);
     }
 
-    bool CopyInPlace() {
+    // The file's last-write time as it was read, given to `h` after its last write.
+    bool KeepTime(HANDLE h) const {
+        FILETIME time;
+        time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(expected.lastWrite));
+        time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(expected.lastWrite) >> 32);
+        return ::SetFileTime(h, nullptr, nullptr, &time) != 0;
+    }
+
+    bool CopyInPlace(bool keepTime) {
         LARGE_INTEGER newSize;
         if (!::GetFileSizeEx(temp.Get(), &newSize))
             return SystemFailure();
@@ -76,8 +84,8 @@ struct TFileReplacement::Impl {
         }
         return CopyHandleContent(temp.Get(), out.Get()) &&
                ::SetFilePointerEx(out.Get(), newSize, nullptr, FILE_BEGIN) &&
-               ::SetEndOfFile(out.Get()) && ::FlushFileBuffers(out.Get()) &&
-               ::CloseHandle(out.Release());
+               ::SetEndOfFile(out.Get()) && (!keepTime || KeepTime(out.Get())) &&
+               ::FlushFileBuffers(out.Get()) && ::CloseHandle(out.Release());
     }
 
     // The file in place had the temporary file's attributes where the system gave it those
@@ -165,7 +173,7 @@ bool TFileReplacement::Commit() {
     if (!s.temp || !::FlushFileBuffers(s.temp.Get()))
         return SystemFailure();
     if (s.inPlace) {
-        if (!s.CopyInPlace())
+        if (!s.CopyInPlace(keepTime_))
             return SystemFailure();
         method_ = Method::InPlace;
         // The copied-from temporary file is done with at once, not when this object goes.
@@ -175,7 +183,8 @@ bool TFileReplacement::Commit() {
     // A file that another program saved since it was opened is that program's: the new
     // content, made from what was read, is dropped.
     uint64_t made;
-    if (!ReadIndex(s.temp.Get(), made) || !s.StillTheFileRead())
+    if (!ReadIndex(s.temp.Get(), made) || (keepTime_ && !s.KeepTime(s.temp.Get())) ||
+        !s.StillTheFileRead())
         return SystemFailure();
     s.temp.Reset();  // ReplaceFile opens it itself
     // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
@@ -206,7 +215,7 @@ void TFileReplacement::StartFlush() {}
 
 // Flushing a whole volume needs administrator rights: each Commit flushes its own file.
 bool TFileReplacement::FlushTogether(TFileReplacement* const*, size_t) {
-    return SystemFailure();
+    return false;
 }
 
 int RemoveStaleReplacements(const TFolder& folder) {

@@ -9,83 +9,9 @@
 #include <vector>
 
 #include "tests/support/ReferenceScanner.h"
+#include "tests/support/StringScan.h"
 
 namespace {
-
-// Hands out `input` in pieces of at most `maxChunk` bytes; reports an error once `failAt` bytes
-// have been handed out, when asked to.
-class StringSource final : public ScanSource {
-public:
-    explicit StringSource(std::string input, size_t maxChunk = SIZE_MAX, long long failAt = -1)
-        : input_(std::move(input)), maxChunk_(maxChunk), failAt_(failAt) {}
-
-    long long Read(char* buffer, size_t size) override {
-        if (failAt_ >= 0 && pos_ >= static_cast<size_t>(failAt_))
-            return -1;
-        size_t n = std::min({size, maxChunk_, input_.size() - pos_});
-        if (failAt_ >= 0)
-            n = std::min(n, static_cast<size_t>(failAt_) - pos_);
-        input_.copy(buffer, n, pos_);
-        pos_ += n;
-        return static_cast<long long>(n);
-    }
-
-private:
-    std::string input_;
-    size_t pos_ = 0;
-    size_t maxChunk_;
-    long long failAt_;
-};
-
-// Keeps the output; Begin takes the unchanged start from the input, as a file sink re-reads it.
-// Records any breach of the sink protocol instead of failing at once, so the case is named.
-class StringSink final : public ScanSink {
-public:
-    explicit StringSink(const std::string& input, int failOnWrite = -1, bool failBegin = false)
-        : input_(input), failOnWrite_(failOnWrite), failBegin_(failBegin) {}
-
-    bool Begin(uint64_t unchangedLength) override {
-        ++begins;
-        if (unchangedLength > input_.size())
-            protocolError = "Begin past the end of the input";
-        output = input_.substr(0, static_cast<size_t>(unchangedLength));
-        return !failBegin_;
-    }
-    bool Write(const char* data, size_t size) override {
-        if (begins == 0)
-            protocolError = "Write before Begin";
-        if (writes++ == failOnWrite_)
-            return false;
-        output.append(data, size);
-        return true;
-    }
-
-    std::string output;
-    int begins = 0;
-    int writes = 0;
-    std::string protocolError;
-
-private:
-    const std::string& input_;
-    int failOnWrite_;
-    bool failBegin_;
-};
-
-struct Outcome {
-    ScanStatus status;
-    std::string output;  // the input itself when nothing was written
-    uint64_t replacements;
-};
-
-Outcome RunScan(BlockScanner& scanner, const std::string& input, size_t maxChunk = SIZE_MAX) {
-    StringSource source(input, maxChunk);
-    StringSink sink(input);
-    ScanResult r = scanner.Scan(source, sink);
-    EXPECT_EQ(sink.protocolError, "");
-    // Output begins exactly when the first replacement does.
-    EXPECT_EQ(sink.begins, r.replacements > 0 ? 1 : 0);
-    return {r.status, sink.begins ? sink.output : input, r.replacements};
-}
 
 const size_t kBlockSizes[] = {1, 2, 3, 5, 7, 64, BlockScanner::kDefaultBlockSize};
 
@@ -116,8 +42,10 @@ const std::vector<EdgeCase>& EdgeCases() {
         {"whole word at end", "dog cat", "cat", "R", true, true, "dog R", 1},
         {"whole word at start", "cat dog", "cat", "R", true, true, "R dog", 1},
         {"refused match kept as read", "Cat CATs", "cat", "R", false, true, "R CATs", 1},
-        {"nul and high bytes are boundaries", "\0cat\0\xE9" "cat\xE9"s, "cat", "R", true, true,
-         "\0R\0\xE9R\xE9"s, 2},
+        {"nul and high bytes are boundaries",
+         "\0cat\0\xE9"
+         "cat\xE9"s,
+         "cat", "R", true, true, "\0R\0\xE9R\xE9"s, 2},
         {"CR LF kept, no last line end", "one cat\r\ntwo cat\r\nthree", "cat", "R", true, true,
          "one R\r\ntwo R\r\nthree", 2},
         {"lone CR and LF kept", "\rcat\n\n\r", "cat", "dog", true, false, "\rdog\n\n\r", 1},
@@ -178,11 +106,7 @@ std::string Recase(std::mt19937& rng, std::string s) {
 TEST(BlockScanner, AgreesWithReferenceOnRandomInput) {
     using namespace std::string_literals;
     const std::string alphabets[] = {
-        "aA",
-        "ab",
-        "abAB_1 .",
-        "aAbB9_ .\r\n\0\x80\xC4\xE4\xFF"s,
-        "catCAT dog_.\r\n\0\xE9"s,
+        "aA", "ab", "abAB_1 .", "aAbB9_ .\r\n\0\x80\xC4\xE4\xFF"s, "catCAT dog_.\r\n\0\xE9"s,
     };
     std::mt19937 rng(20240611);
     int scans = 0;
@@ -220,14 +144,13 @@ TEST(BlockScanner, AgreesWithReferenceOnRandomInput) {
                     ++scans;
                     if (o.status != ScanStatus::Ok || o.output != ref.output ||
                         o.replacements != static_cast<uint64_t>(ref.replacements)) {
-                        ADD_FAILURE() << "trial " << trial << " find \"" << find << "\" replace \""
-                                      << replace << "\" caseSensitive " << caseSensitive
-                                      << " wholeWords " << wholeWords << " block "
-                                      << blockSizes[k]
-                                      << " chunk " << chunk << "\ninput    \"" << input
-                                      << "\"\nexpected \"" << ref.output << "\" ("
-                                      << ref.replacements << ")\ngot      \"" << o.output << "\" ("
-                                      << o.replacements << ")";
+                        ADD_FAILURE()
+                            << "trial " << trial << " find \"" << find << "\" replace \"" << replace
+                            << "\" caseSensitive " << caseSensitive << " wholeWords " << wholeWords
+                            << " block " << blockSizes[k] << " chunk " << chunk << "\ninput    \""
+                            << input << "\"\nexpected \"" << ref.output << "\" ("
+                            << ref.replacements << ")\ngot      \"" << o.output << "\" ("
+                            << o.replacements << ")";
                         return;
                     }
                 }

@@ -185,6 +185,7 @@ JobSettings Job(const std::string& folder,
     job.caseSensitive = caseSensitive;
     job.wholeWords = wholeWords;
     job.createBackups = createBackups;
+    job.binaryFiles = true;  // the content holds NUL bytes: scanned all the same
     return job;
 }
 

@@ -123,6 +123,7 @@ TEST(Replacer, RewritesFilesWithReplacements) {
         dir.Write("f.txt", c.content);
         const auto old = MakeOld(dir.Join("f.txt"));
         Replacer replacer(c.find, c.replace, c.caseSensitive, c.wholeWords, true);
+        replacer.BinaryFiles = true;
         EXPECT_TRUE(Process(replacer, dir.Join("f.txt")));
         EXPECT_EQ(replacer.FilesProcessed, 1);
         EXPECT_EQ(replacer.ReplacementsMade, c.replacements);

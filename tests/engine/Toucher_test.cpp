@@ -272,8 +272,8 @@ public:
 // closed and that may by now be another folder's.
 TEST(Toucher, CopiesOfWalkNamesAreCheckedAgainAndGoByPath) {
     TempDir dir;
-    for (const char* name : {"kept/a.c", "kept/sub/b.c", "kept/fifo.c", "kept/folder.c",
-                             "decoy/a.c", "decoy/b.c"})
+    for (const char* name :
+         {"kept/a.c", "kept/sub/b.c", "kept/fifo.c", "kept/folder.c", "decoy/a.c", "decoy/b.c"})
         dir.Write(name, kContent);
     KeepingToucher processor(At({2031, 1, 1, 0, 0, 0}));
     FileRecurser walker(dir.Join("kept"), "*.c", true, &processor);

@@ -28,6 +28,7 @@ JobSettings Job(const std::string& folder, const std::string& filter, Action act
     job.findText = "needle";
     job.replaceText = "PINPIN";  // as long as the find text: the length never changes
     job.caseSensitive = true;
+    job.binaryFiles = true;  // a sparse file reads as zeros: binary
     job.touchTime = TimeFromUnix(2000000000, 0);
     return job;
 }

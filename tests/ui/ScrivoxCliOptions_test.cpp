@@ -2,6 +2,7 @@
 // the program prints and exits with.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -16,7 +17,8 @@ const std::string kDefaults = std::string("REGEDIT4\n\n") +
                               "[HKEY_CURRENT_USER\\Software\\Harrowfen\\Scrivox\\Options]\n"
                               "\"Subfolders\"=\"yes\"\n\"CaseSensitive\"=\"yes\"\n"
                               "\"WholeWords\"=\"yes\"\n\"CreateBackups\"=\"no\"\n"
-                              "\"Action\"=dword:00000001\n";
+                              "\"Action\"=dword:00000001\n\"KeepDates\"=\"no\"\n"
+                              "\"Binary\"=\"no\"\n";
 
 std::string OptionsOf(const std::string& reg) {
     const size_t at = reg.find("Scrivox\\Options]");
@@ -135,6 +137,30 @@ TEST_F(ScrivoxCli, FilesThatFailAreNamedAndTheExitCodeIsOne) {
               "\033[35mb.c\033[0m:\033[32m1\033[0m\n1 file processed.\n1 replacement made.\n");
     EXPECT_EQ(tree_.Read("a.c"), "token");
     EXPECT_EQ(tree_.Read("b.c"), "T");
+}
+
+// Binary files are left alone unless --binary says otherwise; standard error says how many, and
+// with --list names each. --keep-dates keeps a changed file's time.
+TEST_F(ScrivoxCli, BinaryFilesAndKeptDates) {
+    tree_.Write("a.bin", std::string("cat\0", 4));
+    tree_.Write("b.txt", "cat");
+    WriteUserReg(kDefaults);
+    Result r = Run({"-l", tree_.Path(), "*", "cat", "dog"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "b.txt:1\n1 file processed.\n1 replacement made.\n");
+    EXPECT_EQ(r.err, "scrivox: " + tree_.Join("a.bin") + ": binary; left alone\n" +
+                         "scrivox: 1 binary file left alone; --binary takes them too\n");
+    EXPECT_EQ(tree_.Read("a.bin"), std::string("cat\0", 4));
+
+    const int64_t before = MtimeOf(tree_.Join("a.bin")) - 100000;
+    struct timespec times[2] = {{0, UTIME_OMIT}, {before, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, tree_.Join("a.bin").c_str(), times, 0), 0);
+    r = Run({"--binary", "--keep-dates", tree_.Path(), "a.bin", "cat", "dog"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(tree_.Read("a.bin"), std::string("dog\0", 4));
+    EXPECT_EQ(MtimeOf(tree_.Join("a.bin")), before);
+    EXPECT_EQ(OptionsOf(UserReg()), OptionsOf(kDefaults));  // neither was stored
 }
 
 }  // namespace

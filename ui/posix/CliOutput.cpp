@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/RunReport.h"
+
 namespace {
 
 constexpr const char* kPathColor = "\033[35m";   // magenta, as search tools show file names
@@ -79,11 +81,28 @@ void CliOutput::FileLookedAt(uint64_t bytes) {
     }
 }
 
-void CliOutput::ShowMessage(const std::string& text, const std::string&) {
+void CliOutput::BinaryLeftAlone(const std::string& path) {
+    if (!list_)
+        return;
     ClearProgress();
-    if (!quiet_)
-        std::printf("%s\n", text.c_str());
     std::fflush(stdout);
+    std::fprintf(stderr, "scrivox: %s: binary; left alone\n", path.c_str());
+}
+
+void CliOutput::Report(const RunCounts& counts) {
+    ClearProgress();
+    if (!quiet_) {
+        const std::string text =
+            touch_ ? TouchReportText(counts.filesProcessed)
+                   : ReplaceReportText(counts.filesProcessed, counts.replacementsMade);
+        std::printf("%s\n", text.c_str());
+    }
+    std::fflush(stdout);
+    if (counts.binaryLeftAlone > 0) {
+        std::string line = BinaryLine(counts.binaryLeftAlone);
+        line.pop_back();  // its full stop
+        std::fprintf(stderr, "scrivox: %s; --binary takes them too\n", line.c_str());
+    }
 }
 
 void CliOutput::DrawProgress() {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/FileProcessorBase.h"
+#include "engine/Run.h"
 #include "engine/RunObserver.h"
 #include "ui/CliArguments.h"
 
@@ -12,7 +12,7 @@
 // standard output, each failure on standard error as "scrivox: PATH: reason", and, when standard
 // error is a terminal and the run takes more than half a second, one progress line there,
 // redrawn at most ten times a second and gone at the end.
-class CliOutput final : public RunObserver, public ReportOwner {
+class CliOutput final : public RunObserver {
 public:
     // `folder` is the run's folder as given: listed paths are relative to it.
     CliOutput(const CliRequest& request, Action action, const std::string& folder);
@@ -23,8 +23,10 @@ public:
     void FileChanged(const std::string& path, uint64_t replacements) override;
     void Failed(const std::string& path, const std::string& reason) override;
     void FileLookedAt(uint64_t bytes) override;
-    // The report, unless --quiet; the progress line goes first.
-    void ShowMessage(const std::string& text, const std::string& caption) override;
+    void BinaryLeftAlone(const std::string& path) override;
+    // The report, unless --quiet, on standard output, and on standard error how many binary
+    // files Find left alone; the progress line goes first.
+    void Report(const RunCounts& counts);
 
     // Whether colour goes to standard output or standard error, as --color and the terminal say.
     static bool ColorOn(ColorWhen when, int fd);

@@ -68,6 +68,8 @@ DoInputs InputsFor(const CliRequest& request, const StoredOptions& stored) {
     in.caseSensitive = request.caseSensitive.value_or(stored.caseSensitive);
     in.wholeWords = request.wholeWords.value_or(stored.wholeWords);
     in.createBackups = request.createBackups.value_or(stored.createBackups);
+    in.keepDates = request.keepDates.value_or(stored.keepDates);
+    in.binaryFiles = request.binaryFiles.value_or(stored.binaryFiles);
     in.action = request.action.value_or(stored.action);
     return in;
 }
@@ -79,6 +81,8 @@ DoInputs StoredInputs(const StoredOptions& stored, const DoInputs& run) {
     in.caseSensitive = stored.caseSensitive;
     in.wholeWords = stored.wholeWords;
     in.createBackups = stored.createBackups;
+    in.keepDates = stored.keepDates;
+    in.binaryFiles = stored.binaryFiles;
     in.action = stored.action;
     return in;
 }
@@ -171,7 +175,8 @@ int main(int argc, char** argv) {
     RunCounts counts;
     {
         CliOutput output(request, in.action, in.folder);
-        counts = RunJob(JobFor(in), &output, &output);
+        counts = RunJob(JobFor(in), nullptr, &output);
+        output.Report(counts);
     }
     if (store) {
         KeepHistories(*store, request.texts);
