@@ -24,9 +24,9 @@ const char kSavedKey[] = "Software\\Harrowfen\\Scrivox (kept while GUI tests run
 
 const int kLists[] = {IDC_FOLDER_LIST, IDC_FILTER_LIST, IDC_FIND_LIST, IDC_REPLACE_LIST};
 const char* const kHistoryNames[] = {"Folder", "Filter", "Find", "Replace"};
-const int kFindControls[] = {IDC_FIND_LIST,     IDC_REPLACE_LIST,   IDC_FIND_LABEL,
-                             IDC_REPLACE_LABEL, IDC_CASE_SENSITIVE, IDC_WHOLE_WORDS,
-                             IDC_CREATE_BACKUPS};
+const int kFindControls[] = {IDC_FIND_LIST,      IDC_REPLACE_LIST,   IDC_FIND_LABEL,
+                             IDC_REPLACE_LABEL,  IDC_CASE_SENSITIVE, IDC_WHOLE_WORDS,
+                             IDC_CREATE_BACKUPS, IDC_KEEP_DATES,     IDC_BINARY_FILES};
 const int kTouchControls[] = {IDC_FILE_TIME_LABEL, IDC_TIME_PICKER, IDC_DATE_PICKER};
 
 std::string HistorySection(const std::string& name) {
@@ -162,7 +162,7 @@ protected:
         for (int id : kFindControls)
             EXPECT_EQ(app.IsShown(id), find) << "control " << id;
         for (int id : {IDC_FIND_LIST, IDC_REPLACE_LIST, IDC_CASE_SENSITIVE, IDC_WHOLE_WORDS,
-                       IDC_CREATE_BACKUPS})
+                       IDC_CREATE_BACKUPS, IDC_KEEP_DATES, IDC_BINARY_FILES})
             EXPECT_EQ(::IsWindowEnabled(app.Item(id)) != FALSE, find) << "control " << id;
         for (int id : kTouchControls)
             EXPECT_EQ(app.IsShown(id), !find) << "control " << id;
@@ -185,6 +185,8 @@ TEST_F(ScrivoxGui, FirstStartShowsDefaultsAndFindControls) {
     EXPECT_TRUE(app.IsChecked(IDC_CASE_SENSITIVE));
     EXPECT_TRUE(app.IsChecked(IDC_WHOLE_WORDS));
     EXPECT_FALSE(app.IsChecked(IDC_CREATE_BACKUPS));
+    EXPECT_FALSE(app.IsChecked(IDC_KEEP_DATES));
+    EXPECT_FALSE(app.IsChecked(IDC_BINARY_FILES));
     EXPECT_TRUE(app.IsChecked(IDC_FIND_RADIO));
     EXPECT_FALSE(app.IsChecked(IDC_TOUCH_RADIO));
     for (int id : kLists) {
@@ -366,6 +368,41 @@ TEST_F(ScrivoxGui, FindRunChangesFilesAndReports) {
     EXPECT_EQ(StoredHistory("Filter"), std::vector<std::string>{"*.txt"});
     EXPECT_EQ(StoredHistory("Find"), std::vector<std::string>{"hello"});
     EXPECT_EQ(StoredHistory("Replace"), std::vector<std::string>{"bye"});
+}
+
+// Keep file dates and Binary files too show the stored options, change the run, are stored by
+// it, and the report says how many binary files were left alone.
+TEST_F(ScrivoxGui, KeepDatesAndBinaryFilesAreFindOptions) {
+    {
+        TRegConfigFile store(kProgramStoreName);
+        (void)store.WriteBool(kOptionsSection, "KeepDates", true);
+    }
+    files_.Write("a.txt", "hello");
+    files_.Write("b.txt", std::string("hello\0", 6));
+    const TTime old = TimeFromUnix(1400000000, 0);
+    ASSERT_TRUE(SetLastWriteTime(files_.Join("a.txt"), old));
+    Scrivox app;
+    Start(app);
+    EXPECT_TRUE(app.IsChecked(IDC_KEEP_DATES));
+    EXPECT_FALSE(app.IsChecked(IDC_BINARY_FILES));
+    app.SetText(IDC_FOLDER_LIST, files_.Path());
+    app.SetText(IDC_FILTER_LIST, "*.txt");
+    app.SetText(IDC_FIND_LIST, "hello");
+    app.SetText(IDC_REPLACE_LIST, "bye");
+    app.Click(IDOK);
+    EXPECT_EQ(app.TakeMessageBox().text,
+              "1 file processed.\n1 replacement made.\n1 binary file left alone.");
+    EXPECT_EQ(files_.Read("a.txt"), "bye");
+    EXPECT_EQ(LastWrite(files_.Join("a.txt")), old);
+    app.ClickNow(IDC_BINARY_FILES);
+    app.ClickNow(IDC_KEEP_DATES);
+    app.Click(IDOK);
+    EXPECT_EQ(app.TakeMessageBox().text, "2 files processed.\n1 replacement made.");
+    EXPECT_EQ(files_.Read("b.txt"), std::string("bye\0", 4));
+    const StoredOptions options = Stored();
+    EXPECT_FALSE(options.keepDates);
+    EXPECT_TRUE(options.binaryFiles);
+    Quit(app);
 }
 
 TEST_F(ScrivoxGui, FindRunOverNothingStillReportsOnce) {

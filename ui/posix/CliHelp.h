@@ -8,11 +8,15 @@ inline constexpr const char kCliHelp[] =
 
 Runs the stored action on every file in FOLDER (and, with Subfolders, every folder below it)
 whose name matches FILTER, wildcard patterns separated by ";" such as "*.c;*.h" (quote it, so
-that the shell does not expand it).
+that the shell does not expand it). An item that begins with "!" leaves names out ("!*.min.js"),
+and folders when it ends with "/" ("!node_modules/"). Version-control folders (.git, .hg, .svn,
+.bzr, _darcs) are never entered.
   Find   replaces every FIND with REPLACE; an empty REPLACE ('') deletes FIND.
   Touch  sets each file's last-write time to TIME, or to now.
 Hidden files (names beginning with ".") and files you may not write are skipped; each file is
 done once, however many names lead to it; links are followed only to files inside FOLDER.
+Find leaves binary files (a NUL byte in their first 64 KiB) alone unless asked, and finds text in
+UTF-16 files that begin with a byte-order mark.
 
 Options (this run only, never stored):
   -i, --ignore-case     letters match in either case (ASCII letters only)
@@ -21,6 +25,10 @@ Options (this run only, never stored):
       --substrings      anywhere, inside words too
   -b, --backup          copy each changed file to "Backup of NAME" first
       --no-backup       make no backups
+      --keep-dates      a changed file keeps its last-write time
+      --new-dates       a changed file gets the time of the run
+      --binary          change binary files too
+      --no-binary       leave binary files alone
       --find            run Find, whatever the stored action
       --touch[=TIME]    run Touch; TIME is 'YYYY-MM-DD HH:MM[:SS]' in local time or
                         '@SECONDS' since 1970 UTC (default: now); FIND and REPLACE may be left out
@@ -44,5 +52,7 @@ The stored options live in ${XDG_CONFIG_HOME:-~/.config}/scrivox/user.reg, under
   "CaseSensitive"="yes"     letters must match in case (default yes)
   "WholeWords"="yes"        only where no letter, digit or _ adjoins (default yes)
   "CreateBackups"="no"      copy each changed file to "Backup of NAME" first (default no)
+  "KeepDates"="no"          a changed file keeps its last-write time (default no)
+  "Binary"="no"             change binary files too (default no)
 The Windows program keeps the same options. See scrivox(1).
 )";

@@ -43,6 +43,8 @@ ReplaceClient::ReplaceClient(TWindow* parent, int templateId, HINSTANCE module)
       caseSensitiveCheck_(this, IDC_CASE_SENSITIVE),
       wholeWordsCheck_(this, IDC_WHOLE_WORDS),
       createBackupsCheck_(this, IDC_CREATE_BACKUPS),
+      keepDatesCheck_(this, IDC_KEEP_DATES),
+      binaryFilesCheck_(this, IDC_BINARY_FILES),
       findLabel_(this, IDC_FIND_LABEL),
       replaceLabel_(this, IDC_REPLACE_LABEL),
       fileTimeLabel_(this, IDC_FILE_TIME_LABEL) {}
@@ -59,6 +61,8 @@ void ReplaceClient::SetupControls() {
     caseSensitiveCheck_.SetCheck(options.caseSensitive);
     wholeWordsCheck_.SetCheck(options.wholeWords);
     createBackupsCheck_.SetCheck(options.createBackups);
+    keepDatesCheck_.SetCheck(options.keepDates);
+    binaryFilesCheck_.SetCheck(options.binaryFiles);
 
     ReplaceData& data = ReplaceData::Instance();
     const std::optional<std::string>* args[] = {&data.FolderArg, &data.FilterArg, &data.FindArg,
@@ -128,8 +132,9 @@ bool ReplaceClient::EvCommand(int id, unsigned code) {
 
 void ReplaceClient::UpdateActionControls() {
     const bool find = findRadio_.IsChecked();
-    TWindow* findControls[] = {&lists_[kFind], &lists_[kReplace], &caseSensitiveCheck_,
-                               &wholeWordsCheck_, &createBackupsCheck_};
+    TWindow* findControls[] = {&lists_[kFind],    &lists_[kReplace],    &caseSensitiveCheck_,
+                               &wholeWordsCheck_, &createBackupsCheck_, &keepDatesCheck_,
+                               &binaryFilesCheck_};
     for (TWindow* control : findControls) {
         control->Enable(find);
         control->Show(find ? SW_SHOW : SW_HIDE);
@@ -151,6 +156,8 @@ DoInputs ReplaceClient::ReadInputs() const {
     inputs.caseSensitive = caseSensitiveCheck_.IsChecked();
     inputs.wholeWords = wholeWordsCheck_.IsChecked();
     inputs.createBackups = createBackupsCheck_.IsChecked();
+    inputs.keepDates = keepDatesCheck_.IsChecked();
+    inputs.binaryFiles = binaryFilesCheck_.IsChecked();
     // Neither radio checked is a Touch run.
     inputs.action = findRadio_.IsChecked() ? Action::Find : Action::Touch;
     if (inputs.action == Action::Find) {

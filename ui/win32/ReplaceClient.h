@@ -58,6 +58,8 @@ private:
     TCheckBox caseSensitiveCheck_;
     TCheckBox wholeWordsCheck_;
     TCheckBox createBackupsCheck_;
+    TCheckBox keepDatesCheck_;
+    TCheckBox binaryFilesCheck_;
     TStatic findLabel_;
     TStatic replaceLabel_;
     TStatic fileTimeLabel_;
