@@ -31,7 +31,8 @@ new=${2:-}
 # Builds scrivox from a revision (or the work tree) into build/ab-NAME; prints the program's path.
 build() {  # REVISION NAME
     local src=$root/build/ab-$2/src out=$root/build/ab-$2/out
-    rm -rf "$src"
+    # Afresh: archived sources carry their commit's times, older than any earlier build's.
+    rm -rf "$src" "$out"
     mkdir -p "$src"
     if [ -n "$1" ]; then
         git archive "$1" | tar -x -C "$src"
@@ -40,7 +41,10 @@ build() {  # REVISION NAME
     fi
     cmake -S "$src" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSCRIVOX_TESTS=OFF >/dev/null
     cmake --build "$out" -j2 --target scrivox >/dev/null
-    find "$out" -name scrivox -type f -perm -u=x | head -1
+    local bin
+    bin=$(find "$out" -name scrivox -type f -perm -u=x | head -1)
+    [ -n "$bin" ] || { echo "no scrivox built from ${1:-the work tree}" >&2; exit 1; }
+    echo "$bin"
 }
 echo "building $old and ${new:-the work tree}..." >&2
 bin_a=$(build "$old" old)
@@ -55,10 +59,11 @@ mkdir -p "$area"
 trap 'rm -rf "$area"' EXIT
 filter='*.c;*.h;*.cpp;*.txt'
 
+# Binary files too, so that a revision that leaves them alone does the same work as one before.
 options() {  # ACTION: 1 Find, 2 Touch
     mkdir -p "$area/config/scrivox"
     printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Harrowfen\Scrivox\Options]' \
-        '"Subfolders"="yes"' '"CaseSensitive"="yes"' '"WholeWords"="no"' '"CreateBackups"="no"' \
+        '"Subfolders"="yes"' '"CaseSensitive"="yes"' '"WholeWords"="no"' '"CreateBackups"="no"' '"Binary"="yes"' \
         "\"Action\"=dword:0000000$1" >"$area/config/scrivox/user.reg"
 }
 

@@ -198,11 +198,13 @@ fresh_copy() {
     find "$work" -type f -print0 | xargs -0 cat >/dev/null  # warm: every byte read once
 }
 
+# Binary files too: the other tools change them, and every tree must come out the same.
 write_options() {  # CASE-SENSITIVE WHOLE-WORDS ACTION
     mkdir -p "$cfg/scrivox"
     printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Harrowfen\Scrivox\Options]' \
         '"Subfolders"="yes"' "\"CaseSensitive\"=\"$1\"" "\"WholeWords\"=\"$2\"" \
-        '"CreateBackups"="no"' "\"Action\"=dword:0000000$3" >"$cfg/scrivox/user.reg"
+        '"CreateBackups"="no"' "\"Action\"=dword:0000000$3" \
+        '"Binary"="yes"' >"$cfg/scrivox/user.reg"
 }
 
 # run_timed SCENARIO TOOL COMMAND: COMMAND, a shell string, runs in a fresh copy; only it is timed.

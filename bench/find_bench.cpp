@@ -146,6 +146,7 @@ int main(int argc, char** argv) {
     job.filter = filter;
     job.caseSensitive = caseSensitive;
     job.wholeWords = wholeWords;
+    job.binaryFiles = true;  // as the other tools do, and as the tree's counts expect
 
     uint64_t bytes = 0;
     Outcome warm = ReadTree(tree, filter, true, &bytes);  // warms the page cache, sizes the file set
