@@ -109,18 +109,16 @@ constexpr uint64_t kMaxWaitingBytes = 64u << 20;
 
 }  // namespace
 
-Replacer::Replacer(std::string findText,
-                   std::string replaceText,
-                   bool caseSensitive,
-                   bool wholeWords,
-                   bool createBackups,
-                   size_t blockSize)
-    : FindText(std::move(findText)),
-      ReplaceText(std::move(replaceText)),
-      CaseSensitive(caseSensitive),
-      WholeWords(wholeWords),
-      CreateBackups(createBackups),
-      scanner_(ScanOptions{FindText, ReplaceText, caseSensitive, wholeWords}, blockSize),
+Replacer::Replacer(const JobSettings& job, size_t blockSize)
+    : FindText(job.findText),
+      ReplaceText(job.replaceText),
+      CaseSensitive(job.caseSensitive),
+      WholeWords(job.wholeWords),
+      CreateBackups(job.createBackups),
+      BinaryFiles(job.binaryFiles),
+      KeepDates(job.keepDates),
+      scanner_(ScanOptions{FindText, ReplaceText, CaseSensitive, WholeWords, !BinaryFiles},
+               blockSize),
       writeBuffer_(new char[kWriteBufferSize]) {}
 
 TFileName Replacer::BackupName(const TFileName& file) {

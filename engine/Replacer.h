@@ -9,6 +9,7 @@
 
 #include "engine/BlockScanner.h"
 #include "engine/FileProcessorBase.h"
+#include "engine/Run.h"
 #include "framework/FileIdentity.h"
 
 // The Find action's processor. A file is read once; only a file with a replacement is written:
@@ -25,12 +26,8 @@ class RunObserver;
 
 class Replacer : public FileProcessorBase {
 public:
-    Replacer(std::string findText,
-             std::string replaceText,
-             bool caseSensitive,
-             bool wholeWords,
-             bool createBackups,
-             size_t blockSize = BlockScanner::kDefaultBlockSize);
+    // Takes the Find settings of the run: texts and options.
+    explicit Replacer(const JobSettings& job, size_t blockSize = BlockScanner::kDefaultBlockSize);
     // Puts the waiting files in place.
     ~Replacer();
 

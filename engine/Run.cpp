@@ -63,11 +63,8 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* obs
         counts.failures = counting.failures;
         return counts;
     }
-    Replacer replacer(job.findText, job.replaceText, job.caseSensitive, job.wholeWords,
-                      job.createBackups);
+    Replacer replacer(job);
     replacer.Observer = &counting;
-    replacer.KeepDates = job.keepDates;
-    replacer.BinaryFiles = job.binaryFiles;
     replacer.HoldFinishedFiles(kFilesFlushedTogether);
     WalkAndReport(job, replacer, reportTo);
     counts.filesProcessed = replacer.FilesProcessed;

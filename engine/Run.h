@@ -10,7 +10,11 @@ class RunObserver;
 
 enum class Action { Find, Touch };
 
-// The settings of one run, as the user gave them.
+// What a run does with its walk: changes the files, or only finds what it would change.
+enum class RunMode { Run, Preview };
+
+// The settings of one run, as the user gave them: the one record that goes from either front
+// end, through the Do! command, to the walk and the processors.
 struct JobSettings {
     std::string folder;
     std::string filter;
@@ -26,6 +30,7 @@ struct JobSettings {
     // The UTC last-write time for Touch, computed once before the run from the picked local
     // date and time (LocalToUtcAtCurrentOffset).
     TTime touchTime;
+    RunMode mode = RunMode::Run;
 };
 
 struct RunCounts {

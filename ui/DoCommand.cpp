@@ -16,60 +16,71 @@ StoredOptions ReadStoredOptions(TConfigFile& store) {
     return o;
 }
 
-std::optional<std::string> CheckDoInputs(const DoInputs& in) {
-    if (in.folder.empty())
+StoredOptions OptionsOf(const JobSettings& job) {
+    StoredOptions o;
+    o.subfolders = job.subfolders;
+    o.caseSensitive = job.caseSensitive;
+    o.wholeWords = job.wholeWords;
+    o.createBackups = job.createBackups;
+    o.keepDates = job.keepDates;
+    o.binaryFiles = job.binaryFiles;
+    o.action = job.action;
+    return o;
+}
+
+void ApplyOptions(const StoredOptions& o, JobSettings& job) {
+    job.subfolders = o.subfolders;
+    job.caseSensitive = o.caseSensitive;
+    job.wholeWords = o.wholeWords;
+    job.createBackups = o.createBackups;
+    job.keepDates = o.keepDates;
+    job.binaryFiles = o.binaryFiles;
+    job.action = o.action;
+}
+
+std::optional<std::string> CheckDoInputs(const JobSettings& job, bool emptyReplaceDeletes) {
+    if (job.folder.empty())
         return "Enter folder.";
-    if (in.filter.empty())
+    if (job.filter.empty())
         return "Enter filter.";
-    if (in.action == Action::Find) {
-        if (in.findText.empty())
+    if (job.action == Action::Find) {
+        if (job.findText.empty())
             return "Enter search string.";
-        if (in.replaceText.empty())
+        if (job.replaceText.empty() && !emptyReplaceDeletes)
             return "Enter replace string.";
     }
     return std::nullopt;
 }
 
-void StoreOptions(TConfigFile& store, const DoInputs& in) {
+void StoreOptions(TConfigFile& store, const StoredOptions& o) {
     // Write results are not looked at: options that cannot be kept are only lost.
     TConfigFileSection options(store, kOptionsSection);
-    (void)options.WriteBool("Subfolders", in.subfolders);
-    if (in.action == Action::Find) {
-        (void)options.WriteBool("CaseSensitive", in.caseSensitive);
-        (void)options.WriteBool("WholeWords", in.wholeWords);
-        (void)options.WriteBool("CreateBackups", in.createBackups);
+    (void)options.WriteBool("Subfolders", o.subfolders);
+    if (o.action == Action::Find) {
+        (void)options.WriteBool("CaseSensitive", o.caseSensitive);
+        (void)options.WriteBool("WholeWords", o.wholeWords);
+        (void)options.WriteBool("CreateBackups", o.createBackups);
         (void)options.WriteInteger("Action", 1);
         // After the options every version stores, so that a new store reads as before.
-        (void)options.WriteBool("KeepDates", in.keepDates);
-        (void)options.WriteBool("Binary", in.binaryFiles);
+        (void)options.WriteBool("KeepDates", o.keepDates);
+        (void)options.WriteBool("Binary", o.binaryFiles);
     } else {
         (void)options.WriteInteger("Action", 2);
     }
 }
 
-JobSettings JobFor(const DoInputs& in) {
-    JobSettings job;
-    job.folder = in.folder;
-    job.filter = in.filter;
-    job.subfolders = in.subfolders;
-    job.action = in.action;
-    job.findText = in.findText;
-    job.replaceText = in.replaceText;
-    job.caseSensitive = in.caseSensitive;
-    job.wholeWords = in.wholeWords;
-    job.createBackups = in.createBackups;
-    job.keepDates = in.keepDates;
-    job.binaryFiles = in.binaryFiles;
-    job.touchTime = in.touchTime;
-    return job;
-}
-
-DoOutcome DoCommand(const DoInputs& in, TConfigFile& store, ReportOwner* reportTo) {
+DoOutcome DoCommand(const JobSettings& job, const DoHow& how) {
     DoOutcome outcome;
-    outcome.refusal = CheckDoInputs(in);
+    outcome.refusal = CheckDoInputs(job, how.emptyReplaceDeletes);
     if (outcome.refusal)
         return outcome;
-    StoreOptions(store, in);
-    outcome.counts = RunJob(JobFor(in), reportTo);
+    if (how.store && job.mode == RunMode::Run)
+        StoreOptions(*how.store, how.storeAs ? *how.storeAs : OptionsOf(job));
+    if (how.afterStoring) {
+        outcome.refusal = how.afterStoring();
+        if (outcome.refusal)
+            return outcome;
+    }
+    outcome.counts = RunJob(job, how.reportTo, how.observer);
     return outcome;
 }

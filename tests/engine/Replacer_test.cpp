@@ -17,6 +17,7 @@
 #endif
 
 #include "framework/TFileName.h"
+#include "tests/support/FindJob.h"
 #include "tests/support/ReferenceScanner.h"
 #include "tests/support/TempDir.h"
 
@@ -85,7 +86,7 @@ TEST(Replacer, FileWithoutReplacementIsCountedAndLeftAlone) {
         TempDir dir;
         dir.Write("a.txt", content);
         const auto old = MakeOld(dir.Join("a.txt"));
-        Replacer replacer("cat", "dog", true, true, /*createBackups=*/true);
+        Replacer replacer(FindJob("cat", "dog", true, true, /*createBackups=*/true));
         EXPECT_TRUE(Process(replacer, dir.Join("a.txt")));
         EXPECT_EQ(replacer.FilesProcessed, 1);
         EXPECT_EQ(replacer.ReplacementsMade, 0);
@@ -122,7 +123,7 @@ TEST(Replacer, RewritesFilesWithReplacements) {
         TempDir dir;
         dir.Write("f.txt", c.content);
         const auto old = MakeOld(dir.Join("f.txt"));
-        Replacer replacer(c.find, c.replace, c.caseSensitive, c.wholeWords, true);
+        Replacer replacer(FindJob(c.find, c.replace, c.caseSensitive, c.wholeWords, true));
         replacer.BinaryFiles = true;
         EXPECT_TRUE(Process(replacer, dir.Join("f.txt")));
         EXPECT_EQ(replacer.FilesProcessed, 1);
@@ -148,7 +149,7 @@ TEST(Replacer, BackupNamesAndContent) {
 
         EXPECT_EQ(Replacer::BackupName(TFileName(dir.Join(std::string("sub/") + name))).FullPath(),
                   dir.Join(backup));
-        Replacer replacer("cat", "dog", true, false, true);
+        Replacer replacer(FindJob("cat", "dog", true, false, true));
         EXPECT_TRUE(Process(replacer, dir.Join(std::string("sub/") + name)));
         EXPECT_EQ(dir.Read(std::string("sub/") + name), "one dog\n");
         EXPECT_EQ(dir.Read(backup), "one cat\n");
@@ -167,7 +168,7 @@ TEST(Replacer, CountsAccumulateAndBackupsOnlyForRewrittenFiles) {
     ScopedTempFolder scoped(tmp.Path());
     dir.Write("three.txt", "cat cat cat");
     dir.Write("none.txt", "dog");
-    Replacer replacer("cat", "x", true, true, true);
+    Replacer replacer(FindJob("cat", "x", true, true, true));
     EXPECT_TRUE(Process(replacer, dir.Join("three.txt")));
     EXPECT_TRUE(Process(replacer, dir.Join("none.txt")));
     EXPECT_EQ(replacer.FilesProcessed, 2);
@@ -185,7 +186,7 @@ TEST(Replacer, CountsAccumulateAndBackupsOnlyForRewrittenFiles) {
 
 TEST(Replacer, FileThatCannotBeReadIsNotCounted) {
     TempDir dir;
-    Replacer replacer("cat", "dog", true, false, true);
+    Replacer replacer(FindJob("cat", "dog", true, false, true));
     EXPECT_FALSE(Process(replacer, dir.Join("missing.txt")));
     EXPECT_FALSE(dir.Exists("Backup of missing.txt"));
 #ifndef _WIN32
@@ -204,7 +205,7 @@ TEST(Replacer, NewContentIsMadeBesideTheFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     dir.Write("a.txt", "cat and cat");
     dir.Write("b.txt", "no match");
-    Replacer replacer("cat", "dog", true, false, true);
+    Replacer replacer(FindJob("cat", "dog", true, false, true));
     {
         // The user's temporary folder plays no part while the file's own folder takes files.
         ScopedTempFolder tmp(dir.Join("no such folder"));
@@ -228,7 +229,7 @@ TEST(Replacer, FolderThatTakesNoNewFileFallsBackAndFailsCleanly) {
     TempDir dir, tmpdir;
     dir.Write("ro/a.txt", "cat");
     ASSERT_EQ(::chmod(dir.Join("ro").c_str(), 0555), 0);
-    Replacer replacer("cat", "dog", true, false, false);
+    Replacer replacer(FindJob("cat", "dog", true, false, false));
     {
         ScopedTempFolder tmp(tmpdir.Path());  // the content waits there, then is copied in place
         EXPECT_TRUE(Process(replacer, dir.Join("ro/a.txt")));
@@ -250,7 +251,7 @@ TEST(Replacer, FailedBackupLeavesTheFileAndCountsNoReplacement) {
     TempDir dir;
     dir.Write("a.txt", "cat cat");
     dir.MakeFolder("Backup of a.txt/in the way");  // a folder where the backup must go
-    Replacer replacer("cat", "dog", true, false, true);
+    Replacer replacer(FindJob("cat", "dog", true, false, true));
     EXPECT_FALSE(Process(replacer, dir.Join("a.txt")));
     EXPECT_EQ(dir.Read("a.txt"), "cat cat");
     EXPECT_EQ(replacer.FilesProcessed, 0);
@@ -274,7 +275,7 @@ TEST(Replacer, LargeFileMatchesAcrossBlocks) {
         SCOPED_TRACE("block " + std::to_string(block));
         TempDir dir;
         dir.Write("big.txt", content);
-        Replacer replacer("needle", "pin", false, true, false, block);
+        Replacer replacer(FindJob("needle", "pin", false, true, false), block);
         ReferenceResult ref = ReferenceReplace(content, "needle", "pin", false, true);
         ASSERT_GT(ref.replacements, 1000);
         EXPECT_TRUE(Process(replacer, dir.Join("big.txt")));
@@ -289,7 +290,7 @@ TEST(Replacer, RewriteKeepsPermissionsAndHardLinks) {
     dir.Write("a.txt", "cat");
     ::chmod(dir.Join("a.txt").c_str(), 0640);
     fs::create_hard_link(dir.Join("a.txt"), dir.Join("link.txt"));
-    Replacer replacer("cat", "dog", true, false, false);
+    Replacer replacer(FindJob("cat", "dog", true, false, false));
     EXPECT_TRUE(Process(replacer, dir.Join("a.txt")));
     EXPECT_EQ(dir.Read("a.txt"), "dog");
     EXPECT_EQ(dir.Read("link.txt"), "dog");
@@ -314,7 +315,7 @@ TEST(Replacer, WaitingFilesEndAsFilesPutInPlaceAtOnce) {
         dir.Write("c.c", "a cat");
         dir.Write("Backup of c.c", "old cat");
         dir.Write("none.c", "dog");
-        Replacer replacer("cat", "cats", true, false, true);
+        Replacer replacer(FindJob("cat", "cats", true, false, true));
         replacer.HoldFinishedFiles(hold);
         for (size_t i = 0; i < names.size(); ++i)
             EXPECT_EQ(Process(replacer, dir.Join(names[i])), done[i]) << names[i];
@@ -346,7 +347,7 @@ TEST(Replacer, WaitingFilesStayOldUntilPutInPlace) {
     for (int i = 0; i < 5; ++i)
         dir.Write("f" + std::to_string(i) + ".txt", "cat " + std::to_string(i));
     {
-        Replacer replacer("cat", "dog", true, false, false);
+        Replacer replacer(FindJob("cat", "dog", true, false, false));
         replacer.HoldFinishedFiles(3);
         for (int i = 0; i < 2; ++i)
             EXPECT_TRUE(Process(replacer, dir.Join("f" + std::to_string(i) + ".txt")));

@@ -16,6 +16,7 @@
 #include "engine/Replacer.h"
 #include "engine/Run.h"
 #include "framework/TFileName.h"
+#include "tests/support/FindJob.h"
 #include "tests/support/ReferenceScanner.h"
 #include "tests/support/TempDir.h"
 
@@ -117,7 +118,7 @@ TEST(FaultChangingTree, FilesChangedAfterTheListingEndWholeAndGoneOnesUncounted)
         [&] {
             if (uid && !DropTo(*uid))
                 return 3;
-            Replacer replacer("cat", "dog", true, false, true);
+            Replacer replacer(FindJob("cat", "dog", true, false, true));
             Meddler meddler(replacer, [&](const std::string& name) {
                 auto it = changes.find(name);
                 if (it != changes.end())
@@ -173,7 +174,7 @@ TEST(FaultChangingTree, FifoOrDeviceThatTakesAFilesNameIsNeitherReadNorCounted) 
     dir.Write("fifo.c", "a cat");
     dir.Write("zero.c", "a cat");
     dir.Write("plain.c", "a cat");
-    Replacer replacer("cat", "dog", true, false, true);
+    Replacer replacer(FindJob("cat", "dog", true, false, true));
     Meddler meddler(replacer, [&](const std::string& name) {
         const std::string path = dir.Join(name);
         if (name == "fifo.c") {
@@ -217,7 +218,7 @@ TEST(FaultChangingTree, FileSavedByAnotherProgramWhileBeingReadIsNeverMixed) {
     double readTime = 0;
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(WriteFileBytes(path, std::string(kSize, 'a')));
-        Replacer reader("cat", "dog", true, false, false);
+        Replacer reader(FindJob("cat", "dog", true, false, false));
         const struct timespec start = Now();
         ASSERT_TRUE(reader.ProcessFile(TFileName(path)));
         readTime = std::max(readTime, SecondsSince(start));
@@ -253,7 +254,7 @@ TEST(FaultChangingTree, FileSavedByAnotherProgramWhileBeingReadIsNeverMixed) {
                 ::rename(spare.c_str(), path.c_str());
             }
         });
-        Replacer replacer("cat", "dog", true, false, false);
+        Replacer replacer(FindJob("cat", "dog", true, false, false));
         const bool ok = replacer.ProcessFile(TFileName(path));
         other.join();
         ::close(opened);

@@ -25,13 +25,22 @@ public:
     std::vector<Shown> shown;
 };
 
-DoInputs FindInputs(const std::string& folder) {
-    DoInputs in;
+// Find with every option on but backups, as a first start has them.
+JobSettings FindInputs(const std::string& folder) {
+    JobSettings in;
+    ApplyOptions(StoredOptions(), in);
     in.folder = folder;
     in.filter = "*.txt";
     in.findText = "cat";
     in.replaceText = "dog";
     return in;
+}
+
+DoHow How(TConfigFile& store, ReportOwner* owner) {
+    DoHow how;
+    how.store = &store;
+    how.reportTo = owner;
+    return how;
 }
 
 TEST(DoCommand, ChecksInputsInOrderAndOnlyTheFirstFailureCounts) {
@@ -48,16 +57,21 @@ TEST(DoCommand, ChecksInputsInOrderAndOnlyTheFirstFailureCounts) {
         {"d", "", "", "", Action::Find, "Enter filter."},
         {"d", "*.c", "", "", Action::Find, "Enter search string."},
         {"d", "*.c", "a", "", Action::Find, "Enter replace string."},
+        {"d", "*.c", "a", "", Action::Find, "deletes"},
         {"d", "*.c", "", "", Action::Touch, nullptr},
         {"d", "*.c", "a", "b", Action::Find, nullptr},
     };
     for (const Case& c : cases) {
-        DoInputs in;
+        JobSettings in;
         in.folder = c.folder;
         in.filter = c.filter;
         in.findText = c.find;
         in.replaceText = c.replace;
         in.action = c.action;
+        if (c.message && std::string(c.message) == "deletes") {
+            EXPECT_FALSE(CheckDoInputs(in, true));  // the command line's empty replace text
+            continue;
+        }
         auto message = CheckDoInputs(in);
         if (c.message)
             EXPECT_EQ(message, std::string(c.message));
@@ -86,11 +100,11 @@ TEST(DoCommand, RefusalStoresNothingAndRunsNothing) {
     TRegConfigFile store(scratch.Name());
     TempDir dir;
     dir.Write("a.txt", "cat");
-    DoInputs in = FindInputs(dir.Path());
+    JobSettings in = FindInputs(dir.Path());
     in.replaceText.clear();
     in.subfolders = false;
     RecordingOwner owner;
-    DoOutcome out = DoCommand(in, store, &owner);
+    DoOutcome out = DoCommand(in, How(store, &owner));
     EXPECT_EQ(out.refusal, std::string("Enter replace string."));
     EXPECT_TRUE(owner.shown.empty());
     EXPECT_TRUE(store.EntryNames(kOptionsSection).empty());
@@ -103,13 +117,13 @@ TEST(DoCommand, FindStoresItsOptionsRunsAndReportsOnce) {
     TempDir dir;
     dir.Write("a.txt", "cat cat");
     dir.Write("b.txt", "none");
-    DoInputs in = FindInputs(dir.Path());
+    JobSettings in = FindInputs(dir.Path());
     in.subfolders = false;
     in.caseSensitive = false;
     in.wholeWords = false;
     in.createBackups = true;
     RecordingOwner owner;
-    DoOutcome out = DoCommand(in, store, &owner);
+    DoOutcome out = DoCommand(in, How(store, &owner));
     ASSERT_FALSE(out.refusal);
     EXPECT_EQ(out.counts.filesProcessed, 2);
     EXPECT_EQ(out.counts.replacementsMade, 2);
@@ -133,10 +147,10 @@ TEST(DoCommand, TouchKeepsTheFindOptionsAndAnUnattendedRunShowsNothing) {
     TRegConfigFile store(scratch.Name());
     TempDir dir;
     dir.Write("a.txt", "content");
-    DoInputs in = FindInputs(dir.Path());
-    ASSERT_FALSE(DoCommand(in, store, nullptr).refusal);  // Find, all options on but backups
+    JobSettings in = FindInputs(dir.Path());
+    ASSERT_FALSE(DoCommand(in, How(store, nullptr)).refusal);  // Find, all options on but backups
 
-    DoInputs touch;
+    JobSettings touch;
     touch.folder = dir.Path();
     touch.filter = "*.txt";
     touch.action = Action::Touch;
@@ -145,7 +159,7 @@ TEST(DoCommand, TouchKeepsTheFindOptionsAndAnUnattendedRunShowsNothing) {
     touch.createBackups = true;
     TDateTime picked{2001, 3, 1, 13, 45, 30};
     ASSERT_TRUE(DateTimeToTime(picked, touch.touchTime));
-    DoOutcome out = DoCommand(touch, store, nullptr);
+    DoOutcome out = DoCommand(touch, How(store, nullptr));
     EXPECT_EQ(out.counts.filesProcessed, 1);
 
     StoredOptions o = ReadStoredOptions(store);

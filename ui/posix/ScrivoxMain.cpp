@@ -54,37 +54,25 @@ void WarnAboutStoreFile(const RegistrySession& session) {
     }
 }
 
-// The run's inputs: the stored options (or the defaults, without a store), what the options
+// The run's settings: the stored options (or the defaults, without a store), what the options
 // of this run change, and the texts.
-DoInputs InputsFor(const CliRequest& request, const StoredOptions& stored) {
-    DoInputs in;
-    in.folder = request.texts[0];
-    in.filter = request.texts[1];
+JobSettings JobFor(const CliRequest& request, const StoredOptions& stored) {
+    JobSettings job;
+    ApplyOptions(stored, job);
+    job.folder = request.texts[0];
+    job.filter = request.texts[1];
     if (request.texts.size() == 4) {
-        in.findText = request.texts[2];
-        in.replaceText = request.texts[3];
+        job.findText = request.texts[2];
+        job.replaceText = request.texts[3];
     }
-    in.subfolders = request.subfolders.value_or(stored.subfolders);
-    in.caseSensitive = request.caseSensitive.value_or(stored.caseSensitive);
-    in.wholeWords = request.wholeWords.value_or(stored.wholeWords);
-    in.createBackups = request.createBackups.value_or(stored.createBackups);
-    in.keepDates = request.keepDates.value_or(stored.keepDates);
-    in.binaryFiles = request.binaryFiles.value_or(stored.binaryFiles);
-    in.action = request.action.value_or(stored.action);
-    return in;
-}
-
-// What is stored: the options as they were, but for Subfolders, which -r+ and -r- set.
-DoInputs StoredInputs(const StoredOptions& stored, const DoInputs& run) {
-    DoInputs in;
-    in.subfolders = run.subfolders;
-    in.caseSensitive = stored.caseSensitive;
-    in.wholeWords = stored.wholeWords;
-    in.createBackups = stored.createBackups;
-    in.keepDates = stored.keepDates;
-    in.binaryFiles = stored.binaryFiles;
-    in.action = stored.action;
-    return in;
+    job.subfolders = request.subfolders.value_or(job.subfolders);
+    job.caseSensitive = request.caseSensitive.value_or(job.caseSensitive);
+    job.wholeWords = request.wholeWords.value_or(job.wholeWords);
+    job.createBackups = request.createBackups.value_or(job.createBackups);
+    job.keepDates = request.keepDates.value_or(job.keepDates);
+    job.binaryFiles = request.binaryFiles.value_or(job.binaryFiles);
+    job.action = request.action.value_or(job.action);
+    return job;
 }
 
 // Each text goes to the top of its list's history, as the dialog's lists do on closing; an
@@ -151,31 +139,40 @@ int main(int argc, char** argv) {
             session->Abandon();
         return *refused;
     }
-    DoInputs in = InputsFor(request, stored);
-    if (in.action == Action::Touch &&
-        !(request.touchTime ? ParseTouchTime(*request.touchTime, in.touchTime)
-                            : LocalToUtcAtCurrentOffset(LocalNow(), in.touchTime))) {
+    JobSettings job = JobFor(request, stored);
+    if (job.action == Action::Touch &&
+        !(request.touchTime ? ParseTouchTime(*request.touchTime, job.touchTime)
+                            : LocalToUtcAtCurrentOffset(LocalNow(), job.touchTime))) {
         if (session)
             session->Abandon();
         return Refuse("cannot read the clock");
     }
 
     // The options are on disk before the run starts, so that a run stopped midway still leaves
-    // them. Options and histories that cannot be kept are only lost, but a lock held too long
+    // them; what is stored are the options as they were, but for Subfolders, which -r+ and -r-
+    // set. Options and histories that cannot be kept are only lost, but a lock held too long
     // may be another run at work on the same tree: then nothing is run.
-    if (store) {
-        StoreOptions(*store, StoredInputs(stored, in));
-        if (!session->Commit() && session->Problem() == RegistryProblem::Locked) {
-            const std::string path = session->FilePath();
-            return Refuse("cannot store the options in " + path +
-                          ": another program has held its lock (" + path +
-                          ".lock) for more than 10 seconds; nothing was run");
-        }
-    }
+    StoredOptions storeAs = stored;
+    storeAs.subfolders = job.subfolders;
+    DoHow how;
+    how.store = store ? &*store : nullptr;
+    how.storeAs = storeAs;
+    how.emptyReplaceDeletes = true;
+    how.afterStoring = [&]() -> std::optional<std::string> {
+        if (!session || session->Commit() || session->Problem() != RegistryProblem::Locked)
+            return std::nullopt;
+        const std::string path = session->FilePath();
+        return "cannot store the options in " + path + ": another program has held its lock (" +
+               path + ".lock) for more than 10 seconds; nothing was run";
+    };
     RunCounts counts;
     {
-        CliOutput output(request, in.action, in.folder);
-        counts = RunJob(JobFor(in), nullptr, &output);
+        CliOutput output(request, job.action, job.folder);
+        how.observer = &output;
+        const DoOutcome outcome = DoCommand(job, how);
+        if (outcome.refusal)
+            return Refuse(*outcome.refusal);
+        counts = outcome.counts;
         output.Report(counts);
     }
     if (store) {

@@ -148,8 +148,8 @@ void ReplaceClient::UpdateActionControls() {
     fileTimeLabel_.Show(find ? SW_HIDE : SW_SHOW);
 }
 
-DoInputs ReplaceClient::ReadInputs() const {
-    DoInputs inputs;
+JobSettings ReplaceClient::ReadInputs() const {
+    JobSettings inputs;
     inputs.folder = lists_[kFolder].GetText();
     inputs.filter = lists_[kFilter].GetText();
     inputs.subfolders = subfoldersCheck_.IsChecked();
@@ -168,7 +168,7 @@ DoInputs ReplaceClient::ReadInputs() const {
 }
 
 int ReplaceClient::RunAction(bool interactive) {
-    DoInputs inputs = ReadInputs();
+    JobSettings inputs = ReadInputs();
     const ReplaceData& data = ReplaceData::Instance();
     if (!interactive && data.SubfoldersGiven)
         inputs.subfolders = data.SubfoldersArg;
@@ -195,7 +195,10 @@ int ReplaceClient::RunAction(bool interactive) {
             return kNothingRun;
     }
     TRegConfigFile store(kProgramStoreName);
-    const DoOutcome outcome = DoCommand(inputs, store, interactive ? this : nullptr);
+    DoHow how;
+    how.store = &store;
+    how.reportTo = interactive ? this : nullptr;
+    const DoOutcome outcome = DoCommand(inputs, how);
     if (outcome.refusal)
         return refuse(*outcome.refusal);
     return outcome.counts.failures > 0 ? kSomeFailed : kDone;

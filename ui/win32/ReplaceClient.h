@@ -11,7 +11,7 @@
 #include "framework/win32/ui/TTooltip.h"
 #include "ui/win32/TMyMemComboBox.h"
 
-struct DoInputs;
+struct JobSettings;
 
 // The main dialog, the frame's client: the four remembering lists, the Touch pickers, the
 // options and the action. It restores the options when it sets up, fills the lists from the
@@ -42,7 +42,7 @@ private:
     // The program's message box, owned by this dialog, OK only, no icon.
     void ShowMessageBox(const std::string& text, const char* caption = nullptr);
     // What the controls hold now; the Touch time is left to the caller.
-    DoInputs ReadInputs() const;
+    JobSettings ReadInputs() const;
 
     TGlyphButton doButton_;
     TGlyphButton quitButton_;
