@@ -98,6 +98,60 @@ private:
     TFileReplacement replacement_;
 };
 
+// Passes the scan's output on (to nothing, in a preview) and keeps what it says of the new
+// content, up to a limit, for an observer that shows changes: the length of the unchanged
+// start, and what follows it.
+class CapturingSink final : public ScanSink {
+public:
+    CapturingSink(ScanSink* next, size_t limit) : next_(next), limit_(limit) {}
+
+    bool Begin(uint64_t unchangedLength) override {
+        unchanged_ = unchangedLength;
+        over_ = limit_ == 0 || unchangedLength > limit_;
+        return !next_ || next_->Begin(unchangedLength);
+    }
+    bool Write(const char* data, size_t size) override {
+        if (!over_ && unchanged_ + written_.size() + size <= limit_)
+            written_.append(data, size);
+        else
+            over_ = true;
+        return !next_ || next_->Write(data, size);
+    }
+
+    // The new content, from the old one that the scan read; false when it was too large.
+    bool NewContent(const std::string& old, std::string& content) const {
+        if (over_ || unchanged_ > old.size())
+            return false;
+        content = old.substr(0, static_cast<size_t>(unchanged_)) + written_;
+        return true;
+    }
+
+private:
+    ScanSink* next_;
+    const size_t limit_;
+    uint64_t unchanged_ = 0;
+    std::string written_;
+    bool over_ = false;
+};
+
+// Shows the observer a changed file's content before and after, or that it is too large.
+void ShowChange(RunObserver& observer,
+                const std::string& path,
+                TFile& in,
+                uint64_t size,
+                const CapturingSink& capture) {
+    std::string old, content;
+    if (size <= observer.ContentWanted()) {
+        old.resize(static_cast<size_t>(size));
+        long long n = old.empty() ? 0 : in.ReadAt(0, &old[0], old.size());
+        old.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    }
+    if (old.size() == size && capture.NewContent(old, content))
+        observer.ChangeShown(path, &old, &content);
+    else
+        observer.ChangeShown(path, nullptr, nullptr);
+}
+
 constexpr const char kBackupPrefix[] = "Backup of ";
 
 bool IsBackupName(std::string_view name) {
@@ -117,6 +171,7 @@ Replacer::Replacer(const JobSettings& job, size_t blockSize)
       CreateBackups(job.createBackups),
       BinaryFiles(job.binaryFiles),
       KeepDates(job.keepDates),
+      Preview(job.mode == RunMode::Preview),
       scanner_(ScanOptions{FindText, ReplaceText, CaseSensitive, WholeWords, !BinaryFiles},
                blockSize),
       writeBuffer_(new char[kWriteBufferSize]) {}
@@ -165,7 +220,8 @@ bool Replacer::ProcessFile(const TFileName& file) {
     if (IsBackupName(file.NameAndExtension()) ||
         (file.ThroughLink() && IsBackupName(file.NameInHolder())))
         return false;
-    RemoveLeftovers(file);
+    if (!Preview)
+        RemoveLeftovers(file);
     ClearFileError();
     TFile in;
     FileStamp scanned;
@@ -188,7 +244,10 @@ bool Replacer::ProcessFile(const TFileName& file) {
     FileSource source(in);
     finished->sink.Attach(file, in, KeepDates);
     scanner_.SkipBinary(!BinaryFiles);
-    ScanResult scan = scanner_.Scan(source, finished->sink);
+    // A preview writes nothing: the scan's output goes no further than what is shown of it.
+    const size_t shown = Observer ? Observer->ContentWanted() : 0;
+    CapturingSink capture(Preview ? nullptr : &finished->sink, shown);
+    ScanResult scan = scanner_.Scan(source, capture);
     finished->sink.Detach();
     if (Observer)
         Observer->FileLookedAt(scanned.size);
@@ -204,6 +263,15 @@ bool Replacer::ProcessFile(const TFileName& file) {
         return Fail(file.FullPath(), "its new content cannot be written");
     if (scan.replacements == 0) {
         ++FilesProcessed;
+        return true;
+    }
+    if (shown > 0)
+        ShowChange(*Observer, file.FullPath(), in, scanned.size, capture);
+    if (Preview) {
+        ++FilesProcessed;
+        ReplacementsMade += static_cast<int64_t>(scan.replacements);
+        if (Observer)
+            Observer->FileChanged(file.FullPath(), scan.replacements);
         return true;
     }
     finished->replacements = scan.replacements;

@@ -60,6 +60,8 @@ public:
     bool BinaryFiles = false;
     // A changed file keeps its last-write time.
     bool KeepDates = false;
+    // Finds what a run would change and counts it as the run would, but writes nothing.
+    bool Preview = false;
     // Told of each file changed or failed, and of each file read; none by default.
     RunObserver* Observer = nullptr;
 

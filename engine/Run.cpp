@@ -15,6 +15,7 @@ class CountingObserver final : public RunObserver {
 public:
     explicit CountingObserver(RunObserver* next) : next_(next) {}
     void FileChanged(const std::string& path, uint64_t replacements) override {
+        ++changed;
         if (next_)
             next_->FileChanged(path, replacements);
     }
@@ -31,7 +32,15 @@ public:
         if (next_)
             next_->BinaryLeftAlone(path);
     }
+    size_t ContentWanted() const override { return next_ ? next_->ContentWanted() : 0; }
+    void ChangeShown(const std::string& path,
+                     const std::string* oldText,
+                     const std::string* newText) override {
+        if (next_)
+            next_->ChangeShown(path, oldText, newText);
+    }
     int64_t failures = 0;
+    int64_t changed = 0;
 
 private:
     RunObserver* next_;
@@ -58,9 +67,11 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* obs
     if (job.action == Action::Touch) {
         Toucher toucher(job.touchTime);
         toucher.Observer = &counting;
+        toucher.Preview = job.mode == RunMode::Preview;
         WalkAndReport(job, toucher, reportTo);
         counts.filesProcessed = toucher.FilesProcessed;
         counts.failures = counting.failures;
+        counts.filesChanged = counting.changed;
         return counts;
     }
     Replacer replacer(job);
@@ -70,6 +81,7 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* obs
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;
     counts.failures = counting.failures;
+    counts.filesChanged = counting.changed;
     counts.binaryLeftAlone = replacer.BinaryFilesLeftAlone;
     return counts;
 }

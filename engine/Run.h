@@ -36,7 +36,8 @@ struct JobSettings {
 struct RunCounts {
     int64_t filesProcessed = 0;
     int64_t replacementsMade = 0;
-    int64_t failures = 0;  // files and folders the run could not do
+    int64_t failures = 0;      // files and folders the run could not do
+    int64_t filesChanged = 0;  // files whose content (Find) or time (Touch) the run changed
     int64_t binaryLeftAlone = 0;
 };
 

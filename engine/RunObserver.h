@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,16 @@ public:
     }
     // A file that Find left as it is because it is binary.
     virtual void BinaryLeftAlone(const std::string& path) { (void)path; }
+    // How much of a changed file's content the observer wants to see (ChangeShown), old and
+    // new; 0, the default: none.
+    virtual size_t ContentWanted() const { return 0; }
+    // A changed file's content before and after, when both are no larger than ContentWanted;
+    // null when they are larger.
+    virtual void ChangeShown(const std::string& path,
+                             const std::string* oldText,
+                             const std::string* newText) {
+        (void)path, (void)oldText, (void)newText;
+    }
     // A file read to its end (`bytes` of it), changed or not.
     virtual void FileLookedAt(uint64_t bytes) { (void)bytes; }
 

@@ -39,3 +39,14 @@ std::string ReplaceReportText(long long filesProcessed,
 std::string TouchReportText(long long filesProcessed) {
     return FilesLine(filesProcessed);
 }
+
+std::string PreviewReportText(bool touch, long long filesChanged, long long replacementsMade) {
+    if (touch)
+        return CountLine(filesChanged, "No files would be touched.", "1 file would be touched.",
+                         " files would be touched.");
+    return CountLine(filesChanged, "No files would change.", "1 file would change.",
+                     " files would change.") +
+           '\n' +
+           CountLine(replacementsMade, "No replacements would be made.",
+                     "1 replacement would be made.", " replacements would be made.");
+}

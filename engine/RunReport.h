@@ -20,3 +20,7 @@ std::string ReplaceReportText(long long filesProcessed,
                               long long binaryLeftAlone = 0);
 // The Touch report: the files line alone.
 std::string TouchReportText(long long filesProcessed);
+
+// A preview's report, in the conditional: "3 files would change." and "12 replacements would be
+// made." (Find), "3 files would be touched." (Touch); one and none in their own words.
+std::string PreviewReportText(bool touch, long long filesChanged, long long replacementsMade);

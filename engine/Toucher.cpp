@@ -8,7 +8,7 @@
 
 bool Toucher::ProcessFile(const TFileName& file) {
     ClearFileError();
-    if (!SetLastWriteTime(file, Time)) {
+    if (!Preview && !SetLastWriteTime(file, Time)) {
         if (Observer)
             Observer->Failed(file.FullPath(), DescribeFileError("cannot be touched"));
         return false;

@@ -23,6 +23,8 @@ public:
     const TTime Time;
     // Files whose last-write time was set.
     int64_t FilesProcessed = 0;
+    // Counts and tells what a run would touch, but touches nothing.
+    bool Preview = false;
     // Told of each file touched or failed; none by default.
     RunObserver* Observer = nullptr;
 };

@@ -68,6 +68,8 @@ const std::vector<Option>& Options() {
              r.touchTime = time;
              return None();
          }},
+        {'n', "dry-run", Value::None, Set(&CliRequest::dryRun, true)},
+        {0, "diff", Value::None, Set(&CliRequest::diff, true)},
         {'l', "list", Value::None, Set(&CliRequest::list, true)},
         {'q', "quiet", Value::None, Set(&CliRequest::quiet, true)},
         {0, "no-store", Value::None, Set(&CliRequest::noStore, true)},

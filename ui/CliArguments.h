@@ -30,6 +30,8 @@ struct CliRequest {
     std::optional<bool> binaryFiles;
     std::optional<Action> action;          // --find, --touch
     std::optional<std::string> touchTime;  // --touch=TIME
+    bool dryRun = false;                   // a preview: nothing is written
+    bool diff = false;
     bool list = false;
     bool quiet = false;
     bool noStore = false;

@@ -18,6 +18,7 @@
 #endif
 
 #include "engine/FileProcessorBase.h"
+#include "engine/RunObserver.h"
 #include "framework/PathSyntax.h"
 #include "tests/support/ReferenceScanner.h"
 #include "tests/support/TempDir.h"
@@ -32,6 +33,15 @@ public:
         messages.push_back({text, caption});
     }
     std::vector<std::pair<std::string, std::string>> messages;
+};
+
+// Each file a run changed, with its count.
+class ChangeRecorder final : public RunObserver {
+public:
+    void FileChanged(const std::string& path, uint64_t replacements) override {
+        files.push_back(path + ":" + std::to_string(replacements));
+    }
+    std::vector<std::string> files;
 };
 
 struct TreeFile {
@@ -231,11 +241,23 @@ TEST(FindRun, TreeMatchesReferenceForEveryOptionCombination) {
         ASSERT_GT(expected.replacementsMade, 500);
         ASSERT_GT(matchedTwiceAndChanged, 10);
 
-        RunCounts got = RunJob(
-            Job(dir.Path(), backups ? kFilterF : kFilterAny, caseSensitive, wholeWords, backups),
-            nullptr);
+        // A preview of the same run writes nothing and tells the same counts and files.
+        JobSettings job =
+            Job(dir.Path(), backups ? kFilterF : kFilterAny, caseSensitive, wholeWords, backups);
+        ChangeRecorder previewed, changed;
+        job.mode = RunMode::Preview;
+        const RunCounts preview = RunJob(job, nullptr, &previewed);
+        ASSERT_EQ(FilesIn(dir.Path()).size(), tree.size()) << "the preview made files";
+        job.mode = RunMode::Run;
+        RunCounts got = RunJob(job, nullptr, &changed);
         EXPECT_EQ(got.filesProcessed, expected.filesProcessed);
         EXPECT_EQ(got.replacementsMade, expected.replacementsMade);
+        EXPECT_EQ(preview.filesProcessed, got.filesProcessed);
+        EXPECT_EQ(preview.replacementsMade, got.replacementsMade);
+        EXPECT_EQ(preview.filesChanged, got.filesChanged);
+        std::sort(previewed.files.begin(), previewed.files.end());
+        std::sort(changed.files.begin(), changed.files.end());
+        EXPECT_EQ(previewed.files, changed.files);
 
         // Exactly the expected files, no stray backup, each with the expected content. Then
         // the tree is put back: what the run made goes, what it changed gets its old content.

@@ -32,6 +32,7 @@ CliOutput::CliOutput(const CliRequest& request, Action action, const std::string
     : list_(request.list),
       quiet_(request.quiet),
       touch_(action == Action::Touch),
+      preview_(request.dryRun),
       colorOut_(ColorOn(request.color, STDOUT_FILENO)),
       colorErr_(ColorOn(request.color, STDERR_FILENO)),
       progress_(::isatty(STDERR_FILENO) != 0),
@@ -93,8 +94,9 @@ void CliOutput::Report(const RunCounts& counts) {
     ClearProgress();
     if (!quiet_) {
         const std::string text =
-            touch_ ? TouchReportText(counts.filesProcessed)
-                   : ReplaceReportText(counts.filesProcessed, counts.replacementsMade);
+            preview_ ? PreviewReportText(touch_, counts.filesChanged, counts.replacementsMade)
+            : touch_ ? TouchReportText(counts.filesProcessed)
+                     : ReplaceReportText(counts.filesProcessed, counts.replacementsMade);
         std::printf("%s\n", text.c_str());
     }
     std::fflush(stdout);

@@ -35,7 +35,7 @@ private:
     void ClearProgress();
     void DrawProgress();
 
-    bool list_, quiet_, touch_;
+    bool list_, quiet_, touch_, preview_;
     bool colorOut_, colorErr_;
     bool progress_;  // standard error is a terminal
     size_t prefix_;  // how much of a path the folder takes

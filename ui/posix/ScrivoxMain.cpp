@@ -72,6 +72,7 @@ JobSettings JobFor(const CliRequest& request, const StoredOptions& stored) {
     job.keepDates = request.keepDates.value_or(job.keepDates);
     job.binaryFiles = request.binaryFiles.value_or(job.binaryFiles);
     job.action = request.action.value_or(job.action);
+    job.mode = request.dryRun ? RunMode::Preview : RunMode::Run;
     return job;
 }
 
