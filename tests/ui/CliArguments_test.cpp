@@ -70,7 +70,7 @@ TEST(CliArguments, WrongOptionsAreRefusedWithTheirName) {
         std::vector<const char*> args;
         const char* message;
     } cases[] = {
-        {{"-n", "d"}, "unknown option '-n'"},
+        {{"-y", "d"}, "unknown option '-y'"},
         {{"-iz"}, "unknown option '-z'"},
         {{"--dry"}, "unknown option '--dry'"},
         {{"--list=1"}, "option '--list' takes no value"},

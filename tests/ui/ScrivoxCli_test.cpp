@@ -64,8 +64,8 @@ TEST_F(ScrivoxCli, WrongCommandLinesSayWhyAndRunNothing) {
         {{tree_.Path(), "a.c", "file.c", "token", "T"},
          "scrivox: too many texts (5; FOLDER FILTER FIND REPLACE); quote the filter so that the "
          "shell does not expand it: '*.txt'"},
-        {{"-n", tree_.Path(), "*.c", "token", "T"},
-         "scrivox: unknown option '-n'; scrivox --help lists the options"},
+        {{"-y", tree_.Path(), "*.c", "token", "T"},
+         "scrivox: unknown option '-y'; scrivox --help lists the options"},
         {{"-ix", tree_.Path(), "*.c", "token", "T"},
          "scrivox: unknown option '-x'; scrivox --help lists the options"},
         {{"--list=yes", tree_.Path(), "*.c", "token", "T"},
