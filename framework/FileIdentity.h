@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/TTime.h"
+
+class TFileName;
+
 // What makes a file or folder itself, whatever path reaches it: device and inode, or
 // volume serial number and file index.
 struct FileIdentity {
@@ -36,3 +40,8 @@ struct FileStamp {
 
 // Of the file a link leads to.
 [[nodiscard]] bool GetFileStamp(const std::string& path, FileStamp& stamp);
+// Of a name the walk handed over, in the folder that holds it, the name not followed.
+[[nodiscard]] bool GetFileStamp(const TFileName& file, FileStamp& stamp);
+
+// A stamp's last-write time as a time value.
+TTime LastWriteOf(const FileStamp& stamp);

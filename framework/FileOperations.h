@@ -4,6 +4,7 @@
 
 class TFile;
 class TFileName;
+class TFolder;
 
 // Makes `name`, in the folder the walk listed `file` in (for a plain path, the path's own
 // folder), a copy of everything `source` holds: `file` as it was read, not whatever its name
@@ -14,6 +15,11 @@ class TFileName;
 // is readable by its owner alone and carries no set-user-id or set-group-id bit, so that it never
 // gives anyone more than the original did.
 [[nodiscard]] bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name);
+
+// Gives the open file `file` the name `name` in `folder` as well, without copying its content:
+// the very file that is open, whatever its own name leads to by now. False where the system
+// cannot (another file system, a file the user may not link, Windows): the caller copies.
+[[nodiscard]] bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& name);
 
 // Removes a file, or an empty folder of that name.
 [[nodiscard]] bool RemoveFile(const std::string& path);

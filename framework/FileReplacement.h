@@ -40,8 +40,12 @@ public:
     TFileReplacement(const TFileReplacement&) = delete;
     TFileReplacement& operator=(const TFileReplacement&) = delete;
 
-    // Begins new content for `file`, which `scanned` has open for reading.
-    [[nodiscard]] bool Begin(const TFileName& file, const TFile& scanned);
+    // Begins new content for `file`, which `scanned` has open for reading. The new file gets the
+    // owner, permissions, attributes and access control lists (and, with KeepLastWriteTime, the
+    // time) of `model` when one is given (an undo gives the old file's), else the file's own.
+    [[nodiscard]] bool Begin(const TFileName& file,
+                             const TFile& scanned,
+                             const TFile* model = nullptr);
     // The same for a file named by its path: opens it first.
     [[nodiscard]] bool Begin(const std::string& target);
     [[nodiscard]] bool Write(const void* data, size_t size);
@@ -62,6 +66,12 @@ public:
     // flush. False changes nothing: each Commit flushes, and fails, on its own.
     static bool FlushTogether(TFileReplacement* const* group, size_t count);
 
+    // What the file will be once Commit has put the new content in place: its identity and
+    // length, and, where it is known before (a new file, not one rewritten in place), its
+    // last-write time. Asked after the last Write, and after StartFlush or FlushTogether.
+    [[nodiscard]] bool NewStamp(FileStamp& stamp, bool& timeKnown);
+    // Whether Commit will copy the new content over the file in place (known after Begin).
+    bool InPlace() const;
     // How Commit put the content in place, for the curious and for tests.
     Method UsedMethod() const { return method_; }
     // The file that holds the new content after a Commit by rename: another file than the one

@@ -7,6 +7,7 @@
 #include "framework/FileIdentity.h"
 
 class TFileName;
+class TFolder;
 
 // An open file. Every failure is a false (or negative) result; a write counts only once Close
 // has reported success, since some file systems only report a full disk there.
@@ -26,6 +27,13 @@ public:
     // without following a link there (the walk has followed the links it meant to), and only
     // when it is still the file the walk saw.
     [[nodiscard]] bool OpenRead(const TFileName& file);
+    // A file of a listed or private folder, for reading, its name not followed if a link.
+    [[nodiscard]] bool OpenIn(const TFolder& folder, const char* name);
+    // Makes the new file `name` in `folder`, private to its owner, and opens it for writing;
+    // an existing name, a link included, is refused.
+    [[nodiscard]] bool CreateIn(const TFolder& folder, const char* name);
+    // Writes what was written to the disk, the file's status included.
+    [[nodiscard]] bool Sync();
     // Makes a new, empty file with a unique name, prefix "TFN", in the user's temporary folder,
     // opens it for writing and returns its name.
     [[nodiscard]] bool CreateTemp(std::string& name);

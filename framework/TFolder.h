@@ -59,6 +59,20 @@ public:
     // The status of `name` in this folder, links not followed.
     [[nodiscard]] bool StatusOf(const char* name, EntryStatus& status) const;
 
+    // A private folder of this user's at an absolute `path`: made, with its missing parents,
+    // readable by its owner alone; refused when it is a link, another user's, or open to others.
+    [[nodiscard]] bool OpenPrivate(const std::string& path);
+    // The folder at an absolute path, opened without following a link anywhere on the way, so
+    // that a link planted in the path since cannot lead elsewhere.
+    [[nodiscard]] bool OpenWithoutLinks(const std::string& path);
+    // Makes the new folder `name` here, private to its owner, and opens it into `sub`.
+    [[nodiscard]] bool MakeSubfolder(const char* name, TFolder& sub) const;
+    // Puts the folder's entries (names made, removed or renamed in it) on the disk.
+    bool Sync() const;
+    // Removes `name` here, with everything below it when it is a folder; a link is removed,
+    // never followed.
+    bool RemoveTree(const char* name) const;
+
     // Whether this folder is one of `inside` or lies below one of them, by identity: its parents
     // are followed up until one of them is in the set or the file system's root is reached.
     bool LiesWithin(const FolderSet& inside) const;

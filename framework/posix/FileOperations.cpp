@@ -64,6 +64,14 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     return ok;
 }
 
+bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& name) {
+    // The kernel's name for the open file leads to its inode, not to its name.
+    const std::string self = "/proc/self/fd/" + std::to_string(file.NativeHandle());
+    return (file.IsOpen() && ::linkat(AT_FDCWD, self.c_str(), folder.Descriptor(), name.c_str(),
+                                      AT_SYMLINK_FOLLOW) == 0) ||
+           SystemFailure();
+}
+
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || ::rmdir(path.c_str()) == 0;
 }

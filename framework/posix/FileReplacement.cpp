@@ -129,13 +129,16 @@ struct TFileReplacement::Impl {
 TFileReplacement::TFileReplacement() : impl_(new Impl) {}
 TFileReplacement::~TFileReplacement() = default;
 
-bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
+bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const TFile* model) {
     Impl& s = *impl_;
     const int in = static_cast<int>(scanned.NativeHandle());
+    const int like = model ? static_cast<int>(model->NativeHandle()) : in;
     TFolder own;
     const TFolder* folder = nullptr;
-    if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) || ::fstat(in, &s.original) != 0 ||
-        !S_ISREG(s.original.st_mode) || !LocateFile(file, own, folder, s.name))
+    struct stat current;
+    if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) || ::fstat(in, &current) != 0 ||
+        !S_ISREG(current.st_mode) || (model && !model->IsOpen()) ||
+        ::fstat(like, &s.original) != 0 || !LocateFile(file, own, folder, s.name))
         return SystemFailure();
     s.folder.Reset(::fcntl(folder->Descriptor(), F_DUPFD_CLOEXEC, 0));
     if (!s.folder)
@@ -144,7 +147,7 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
     if (!file.Holder() && !s.StillTheFileRead())
         return false;
     // Hard links must keep sharing the content: those files are rewritten in place.
-    s.inPlace = s.original.st_nlink > 1;
+    s.inPlace = current.st_nlink > 1;
     s.fd = CreateHiddenTempAt(s.folder.Get(), s.tempName);
     if (!s.fd) {
         // A folder that takes no new file: the content waits in the temporary folder, which no
@@ -156,7 +159,25 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
         return s.fd || SystemFailure();
     }
     if (!s.inPlace)
-        s.GiveWhatTheFileHas(in);
+        s.GiveWhatTheFileHas(like);
+    return true;
+}
+
+bool TFileReplacement::InPlace() const {
+    return impl_->inPlace;
+}
+
+bool TFileReplacement::NewStamp(FileStamp& stamp, bool& timeKnown) {
+    Impl& s = *impl_;
+    struct stat st;
+    if (!s.fd || !s.Prepare(keepTime_) || ::fstat(s.fd.Get(), &st) != 0)
+        return SystemFailure();
+    stamp = StampOf(st);
+    timeKnown = !s.inPlace;
+    if (s.inPlace) {
+        stamp.identity = s.expected.identity;  // the file keeps its own
+        stamp.lastWrite = 0;
+    }
     return true;
 }
 

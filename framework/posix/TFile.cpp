@@ -101,6 +101,32 @@ bool TFile::OpenRead(const TFileName& file) {
     return true;
 }
 
+bool TFile::OpenIn(const TFolder& folder, const char* name) {
+    struct stat st;
+    int fd = OpenRegularAt(folder.Descriptor(), name, O_NOFOLLOW, st);
+    if (fd < 0)
+        return false;
+    *this = TFile();
+    handle_ = fd;
+    stamp_ = StampOf(st);
+    stamped_ = true;
+    return true;
+}
+
+bool TFile::CreateIn(const TFolder& folder, const char* name) {
+    int fd = ::openat(folder.Descriptor(), name,
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return SystemFailure();
+    *this = TFile();
+    handle_ = fd;
+    return true;
+}
+
+bool TFile::Sync() {
+    return (IsOpen() && ::fsync(static_cast<int>(handle_)) == 0) || SystemFailure();
+}
+
 bool TFile::CreateTemp(std::string& name) {
     const char* dir = std::getenv("TMPDIR");
     std::string pattern = (dir && *dir) ? dir : "/tmp";

@@ -248,6 +248,114 @@ bool TFolder::RealPath(std::string& path) const {
     return true;
 }
 
+namespace {
+
+// Steps from `at` into the folder `name`, never through a link.
+UniqueFd Into(int at, const char* name) {
+    return UniqueFd(OpenAt(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+}
+
+// Each name of an absolute path, in order; false for a relative path or one with "..".
+bool Names(const std::string& path, std::vector<std::string>& names) {
+    if (path.empty() || path[0] != '/')
+        return false;
+    for (size_t start = 1; start < path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(start, end - start);
+        if (name == "..")
+            return false;
+        if (!name.empty() && name != ".")
+            names.push_back(name);
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TFolder::OpenWithoutLinks(const std::string& path) {
+    std::vector<std::string> names;
+    if (!Names(path, names)) {
+        errno = EINVAL;
+        return SystemFailure();
+    }
+    UniqueFd at(OpenAt(AT_FDCWD, "/", O_RDONLY | O_DIRECTORY));
+    for (size_t i = 0; at && i < names.size(); ++i)
+        at = Into(at.Get(), names[i].c_str());
+    if (!at)
+        return SystemFailure();
+    impl_.reset(new Impl);
+    impl_->fd = std::move(at);
+    path_ = path;
+    serial_ = NextSerial();
+    return true;
+}
+
+bool TFolder::OpenPrivate(const std::string& path) {
+    std::vector<std::string> names;
+    if (!Names(path, names) || names.empty()) {
+        errno = EINVAL;
+        return SystemFailure();
+    }
+    // The folders above the last may be shared ones (/home, ~/.local); they are made private
+    // when this makes them, and only entered, never followed as links, either way.
+    UniqueFd at(OpenAt(AT_FDCWD, "/", O_RDONLY | O_DIRECTORY));
+    for (size_t i = 0; at && i < names.size(); ++i) {
+        const char* name = names[i].c_str();
+        if (::mkdirat(at.Get(), name, 0700) != 0 && errno != EEXIST)
+            return SystemFailure();
+        at = Into(at.Get(), name);
+    }
+    struct stat st;
+    if (!at || ::fstat(at.Get(), &st) != 0)
+        return SystemFailure();
+    if (st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+        errno = EACCES;  // another user's, or open to others: no place for what is kept
+        return SystemFailure();
+    }
+    impl_.reset(new Impl);
+    impl_->fd = std::move(at);
+    path_ = path;
+    serial_ = NextSerial();
+    return true;
+}
+
+bool TFolder::MakeSubfolder(const char* name, TFolder& sub) const {
+    if (::mkdirat(Descriptor(), name, 0700) != 0)
+        return SystemFailure();
+    UniqueFd fd = Into(Descriptor(), name);
+    if (!fd)
+        return SystemFailure();
+    sub.impl_.reset(new Impl);
+    sub.impl_->fd = std::move(fd);
+    sub.path_ = path_ + (path_.empty() || path_.back() == '/' ? "" : "/") + name;
+    sub.serial_ = NextSerial();
+    return true;
+}
+
+bool TFolder::Sync() const {
+    return ::fsync(Descriptor()) == 0 || SystemFailure();
+}
+
+bool TFolder::RemoveTree(const char* name) const {
+    if (::unlinkat(Descriptor(), name, 0) == 0)
+        return true;
+    if (errno != EISDIR && errno != EPERM)
+        return errno == ENOENT;
+    TFolder sub;
+    UniqueFd fd = Into(Descriptor(), name);
+    if (!fd)
+        return false;
+    sub.impl_.reset(new Impl);
+    sub.impl_->fd = std::move(fd);
+    bool all = sub.List();
+    for (size_t i = 0; i < sub.EntryCount(); ++i)
+        all = sub.RemoveTree(sub.EntryName(i)) && all;
+    return ::unlinkat(Descriptor(), name, AT_REMOVEDIR) == 0 && all;
+}
+
 bool TFolder::GetIdentity(FileIdentity& identity) const {
     struct stat st;
     if (!impl_->fd || ::fstat(impl_->fd.Get(), &st) != 0)

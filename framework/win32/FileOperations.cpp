@@ -56,6 +56,12 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     return SystemFailure();
 }
 
+// No name can be given to an open file without its path here: the caller copies.
+bool LinkOpenFile(const TFile&, const TFolder&, const std::string&) {
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return SystemFailure();
+}
+
 bool RemoveFile(const std::string& path) {
     std::wstring wide = WidePath(path);
     return ::DeleteFileW(wide.c_str()) != 0 || ::RemoveDirectoryW(wide.c_str()) != 0;

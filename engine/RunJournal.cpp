@@ -1,0 +1,212 @@
+#include "engine/RunJournal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/RunHistory.h"
+#include "framework/TTime.h"
+#include "framework/FileError.h"
+#include "framework/FileOperations.h"
+#include "framework/PathSyntax.h"
+#include "framework/TFileName.h"
+#include "framework/UserFolders.h"
+
+namespace {
+
+// "20261208-201533", in UTC: the runs sort by their ids as by their times.
+std::string NewId() {
+    const TDateTime t = TimeToDateTime(TimeFromUnix(static_cast<int64_t>(std::time(nullptr)), 0));
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder.empty() || IsPathSeparator(folder.back()) ? folder + name
+                                                            : folder + kPathSeparator + name;
+}
+
+}  // namespace
+
+std::string RunsFolder() {
+    const std::string state = UserStateFolder();
+    if (state.empty())
+        return std::string();
+    // The platforms' own ways of naming a program's folder.
+    return kPathSeparator == '\\' ? Join(Join(state, "Scrivox"), "Runs")
+                                  : Join(Join(state, "scrivox"), "runs");
+}
+
+std::string JournalField(const std::string& text) {
+    std::string field;
+    for (char c : text) {
+        switch (c) {
+            case '\\': field += "\\\\"; break;
+            case '\t': field += "\\t"; break;
+            case '\n': field += "\\n"; break;
+            case '\r': field += "\\r"; break;
+            default: field += c;
+        }
+    }
+    return field;
+}
+
+bool ParseJournalLine(const std::string& line, std::vector<std::string>& fields) {
+    fields.assign(1, std::string());
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+        } else if (c != '\\') {
+            fields.back() += c;
+        } else if (++i < line.size()) {
+            const char e = line[i];
+            if (e != '\\' && e != 't' && e != 'n' && e != 'r')
+                return false;
+            fields.back() += e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : '\\';
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+RunJournal::RunJournal() = default;
+
+RunJournal::~RunJournal() = default;
+
+bool RunJournal::Begin(const JobSettings& job, std::string& why) {
+    const std::string folder = RunsFolder();
+    ClearFileError();
+    if (folder.empty() || !runs_.OpenPrivate(folder)) {
+        why = "no private folder for the journal at '" + folder + "': " + LastFileErrorText();
+        return false;
+    }
+    // Room for this run among the kept ones: the oldest go first.
+    std::vector<RunRecord> kept = ListRuns(runs_);
+    uint64_t bytes = 0;
+    for (const RunRecord& r : kept)
+        bytes += r.keptBytes;
+    for (size_t i = 0; i < kept.size() && (kept.size() - i >= kMaxRuns || bytes > kMaxBytes);
+         ++i) {
+        (void)runs_.RemoveTree(kept[i].id.c_str());
+        bytes -= kept[i].keptBytes;
+    }
+    budget_ = bytes < kMaxBytes ? kMaxBytes - bytes : 0;
+
+    ClearFileError();
+    id_ = NewId();
+    for (int n = 2; !runs_.MakeSubfolder(id_.c_str(), run_); ++n) {
+        if (n > 100) {
+            why = "no folder for the journal: " + LastFileErrorText();
+            return false;
+        }
+        id_ = NewId() + "-" + std::to_string(n);
+    }
+    std::string realFolder;
+    TFolder walked;
+    if (!walked.Open(job.folder) || !walked.RealPath(realFolder))
+        realFolder = job.folder;
+    if (!run_.MakeSubfolder("old", old_) || !journal_.CreateIn(run_, "journal") ||
+        !Write("scrivox-journal\t1") ||
+        !Write("time\t" + std::to_string(static_cast<long long>(std::time(nullptr)))) ||
+        !Write("folder\t" + JournalField(realFolder)) ||
+        !Write("filter\t" + JournalField(job.filter)) ||
+        !Write("action\t" + std::string(job.action == Action::Touch ? "touch" : "find")) ||
+        (job.action == Action::Find && (!Write("find\t" + JournalField(job.findText)) ||
+                                        !Write("replace\t" + JournalField(job.replaceText)))) ||
+        !Sync()) {
+        why = "the journal cannot be written: " + LastFileErrorText();
+        journal_ = TFile();
+        (void)runs_.RemoveTree(id_.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, FileStamp& kept) {
+    if (!IsOpen())
+        return false;
+    if (size > budget_ - std::min(budget_, keptBytes_)) {
+        if (shortfall_.empty())
+            shortfall_ = "the journal has no room for more than " +
+                         std::to_string(kMaxBytes >> 20) +
+                         " MiB of old content: some changes of this run cannot be undone";
+        return false;
+    }
+    number = ++next_;
+    const std::string name = std::to_string(number);
+    // A second name of the very file read; its data is then the journal's once the new content
+    // has taken the file's place. A file rewritten in place keeps no old content of its own.
+    bool linked = !copy && LinkOpenFile(in, old_, name);
+    if (!linked) {
+        TFileName copyName(Join(old_.Path(), name));
+        copyName.SetFoundIn(&old_, FileIdentity());
+        linked = CopyToBackup(in, copyName, name);
+    }
+    TFile keptFile;
+    if (!linked || !keptFile.OpenIn(old_, name.c_str()) || !keptFile.GetStamp(kept)) {
+        shortfall_ = "the old content of some files cannot be kept: those changes cannot be undone";
+        return false;
+    }
+    keptBytes_ += size;
+    unsynced_ = true;
+    return true;
+}
+
+namespace {
+
+std::string Identity(const FileStamp& s) {
+    return std::to_string(s.identity.device) + "\t" + std::to_string(s.identity.index) + "\t" +
+           std::to_string(s.size);
+}
+
+}  // namespace
+
+bool RunJournal::AddFind(size_t number,
+                         const std::string& path,
+                         const FileStamp& stamp,
+                         bool timeKnown,
+                         const std::string& hash,
+                         const FileStamp& kept) {
+    return IsOpen() &&
+           Write("file\t" + std::to_string(number) + "\t" + JournalField(path) + "\t" +
+                 Identity(stamp) + "\t" +
+                 (timeKnown ? std::to_string(stamp.lastWrite) : std::string("-")) + "\t" + hash +
+                 "\t" + Identity(kept));
+}
+
+bool RunJournal::AddTouch(const std::string& path, const FileStamp& stamp, TTime touched) {
+    return IsOpen() && Write("touch\t" + JournalField(path) + "\t" + Identity(stamp) + "\t" +
+                             std::to_string(LastWriteOf(stamp).ticks) + "\t" +
+                             std::to_string(touched.ticks));
+}
+
+bool RunJournal::Sync() {
+    if (!IsOpen())
+        return false;
+    if (!unsynced_)
+        return true;
+    unsynced_ = false;
+    return journal_.Sync() && old_.Sync() && run_.Sync();
+}
+
+void RunJournal::Finish(int64_t filesChanged) {
+    if (!IsOpen())
+        return;
+    if (filesChanged == 0 && next_ == 0) {
+        journal_ = TFile();
+        (void)runs_.RemoveTree(id_.c_str());
+        return;
+    }
+    (void)Write("end\t" + std::to_string(filesChanged) + "\t" + std::to_string(keptBytes_));
+    (void)Sync();
+    (void)journal_.Close();
+}
+
+bool RunJournal::Write(const std::string& line) {
+    unsynced_ = true;
+    return journal_.WriteAll((line + "\n").data(), line.size() + 1);
+}

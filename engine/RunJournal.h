@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/Run.h"
+#include "framework/FileIdentity.h"
+#include "framework/TFile.h"
+#include "framework/TFolder.h"
+
+// What a run keeps so that it can be taken back: in the user's state folder, runs/<ID>/, a
+// text journal of the run (its time, folder, filters, texts and action, and each changed file's
+// path and the stamp of its new content: identity, length, last-write time, SHA-256) and, in
+// old/, each changed file's old content: the old file itself under a second name where the
+// journal lies on its file system (nothing is copied: the rename that puts the new content in
+// place leaves the old content to the journal alone), else a copy. A Touch run keeps each file's
+// old last-write time.
+//
+// The folders are private to the user (0700), the files never readable by anyone who could not
+// read the originals, and nothing in them is followed as a link. A file's entry is on the disk
+// (Sync) before its new content takes its place, so a killed run stays undoable.
+//
+// Kept: the last kMaxRuns runs, at most kMaxBytes of old content in all; the oldest go first. A
+// run that would pass the limit keeps no more old content from there on, and says so.
+class RunJournal {
+public:
+    static constexpr size_t kMaxRuns = 20;
+    static constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
+
+    RunJournal();
+    ~RunJournal();
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+
+    // Begins the journal of `job`, dropping old runs to make room. False, with the reason, when
+    // no journal can be kept: the run goes on all the same, but cannot be undone.
+    bool Begin(const JobSettings& job, std::string& why);
+    bool IsOpen() const { return journal_.IsOpen(); }
+    const std::string& Id() const { return id_; }
+
+    // Find, before the file changes: keeps the old content of the file `in` has open (a second
+    // name of it where it can; a copy when `copy` is asked, as for a file rewritten in place,
+    // or where no name can be given). Gives the entry's number; false when nothing was kept.
+    // `kept` is the kept old content's own stamp, which an undo checks before it restores.
+    bool KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, FileStamp& kept);
+    // Find: records what the file at `path` will be (with its old content under `number`).
+    bool AddFind(size_t number,
+                 const std::string& path,
+                 const FileStamp& stamp,
+                 bool timeKnown,
+                 const std::string& hash,
+                 const FileStamp& kept);
+    // Touch: records that the file at `path` (`stamp` as it was) goes from its old last-write
+    // time to `touched`.
+    bool AddTouch(const std::string& path, const FileStamp& stamp, TTime touched);
+    // Puts what was recorded on the disk; each file's entry goes there before the file changes.
+    bool Sync();
+    // Ends the journal; a run that changed nothing leaves none.
+    void Finish(int64_t filesChanged);
+    // Why the run cannot be fully undone, when it cannot ("" otherwise).
+    const std::string& Shortfall() const { return shortfall_; }
+
+private:
+    bool Write(const std::string& line);
+
+    TFolder runs_, run_, old_;
+    TFile journal_;
+    std::string id_;
+    std::string shortfall_;
+    size_t next_ = 0;
+    uint64_t keptBytes_ = 0, budget_ = kMaxBytes;
+    bool unsynced_ = false;
+};
+
+// The runs folder, ${XDG_STATE_HOME:-~/.local/state}/scrivox/runs (%LOCALAPPDATA%\Scrivox\Runs).
+std::string RunsFolder();
+
+// A field of a journal line: tabs, line feeds and backslashes escaped, so any text fits.
+std::string JournalField(const std::string& text);
+bool ParseJournalLine(const std::string& line, std::vector<std::string>& fields);
