@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "engine/RunObserver.h"
+#include "engine/RunJournal.h"
 #include "engine/RunReport.h"
+#include "engine/Sha256.h"
 #include "framework/FileError.h"
 #include "framework/FileIdentity.h"
 #include "framework/FileOperations.h"
@@ -82,12 +84,20 @@ public:
 
     TFileReplacement* Replacement() { return &replacement_; }
     uint64_t Written() const { return written_; }
+    // What an undo recognises the new content by: the SHA-256 of every byte written.
+    void HashWhatIsWritten() { hashing_ = true; }
+    std::string Hash() { return ToHex(hash_.Final()); }
 
 private:
     bool WriteThrough(const char* data, size_t size) {
         written_ += size;
+        if (hashing_)
+            hash_.Update(data, size);
         return replacement_.Write(data, size);
     }
+
+    Sha256 hash_;
+    bool hashing_ = false;
 
     const TFileName* file_ = nullptr;
     TFile* scanned_ = nullptr;
@@ -189,6 +199,11 @@ struct Replacer::Finished {
     FileIdentity identity;
     uint64_t replacements = 0;
     std::string path;  // for what the run tells
+    // The journal's record of it: the number of its kept old content (0: none), that content's
+    // stamp, and where the file really is.
+    size_t kept = 0;
+    FileStamp keptStamp;
+    std::string realPath;
 };
 
 Replacer::~Replacer() {
@@ -243,6 +258,8 @@ bool Replacer::ProcessFile(const TFileName& file) {
     finished->identity = scanned.identity;
     FileSource source(in);
     finished->sink.Attach(file, in, KeepDates);
+    if (Journal)
+        finished->sink.HashWhatIsWritten();
     scanner_.SkipBinary(!BinaryFiles);
     // A preview writes nothing: the scan's output goes no further than what is shown of it.
     const size_t shown = Observer ? Observer->ContentWanted() : 0;
@@ -280,9 +297,18 @@ bool Replacer::ProcessFile(const TFileName& file) {
     if (CreateBackups &&
         !CopyToBackup(in, file, kBackupPrefix + std::string(file.NameAndExtension())))
         return Fail(file.FullPath(), "cannot be backed up");
+    // The old content is kept, from the very file read, before the file is touched.
+    if (Journal &&
+        Journal->KeepOld(in, finished->sink.Replacement()->InPlace(), scanned.size,
+                         finished->kept, finished->keptStamp))
+        finished->realPath = RealPathOf(file);
     (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
-    if (holdFiles_ <= 1)
+    if (holdFiles_ <= 1) {
+        Record(*finished);
+        if (Journal)
+            (void)Journal->Sync();
         return PutInPlace(*finished);
+    }
     finished->sink.Replacement()->StartFlush();
     waitingBytes_ += finished->sink.Written();
     waiting_.push_back(std::move(finished));
@@ -312,6 +338,11 @@ void Replacer::PutWaitingInPlace() {
     for (auto& file : waiting_)
         group.push_back(file->sink.Replacement());
     (void)TFileReplacement::FlushTogether(group.data(), group.size());
+    // Each file's journal entry is on the disk before the file changes.
+    for (auto& file : waiting_)
+        Record(*file);
+    if (Journal && !waiting_.empty())
+        (void)Journal->Sync();
     for (auto& file : waiting_)
         (void)PutInPlace(*file);
     waiting_.clear();
@@ -323,6 +354,26 @@ bool Replacer::IsWaiting(const FileIdentity& identity) const {
         if (file->identity == identity)
             return true;
     return false;
+}
+
+void Replacer::Record(Finished& file) {
+    FileStamp stamp;
+    bool timeKnown = false;
+    if (Journal && file.kept && file.sink.Replacement()->NewStamp(stamp, timeKnown))
+        (void)Journal->AddFind(file.kept, file.realPath, stamp, timeKnown, file.sink.Hash(),
+                               file.keptStamp);
+}
+
+std::string Replacer::RealPathOf(const TFileName& file) {
+    const TFolder* holder = file.Holder();
+    if (!holder)
+        return file.FullPath();
+    if (holder->Serial() != realSerial_) {
+        realSerial_ = holder->Serial();
+        if (!holder->RealPath(realFolder_))
+            realFolder_.clear();
+    }
+    return realFolder_.empty() ? file.FullPath() : realFolder_ + file.NameInHolder();
 }
 
 bool Replacer::Fail(const std::string& path, const char* step) {

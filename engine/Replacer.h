@@ -22,6 +22,7 @@
 // run lets finished files wait in groups (HoldFinishedFiles): their new content is flushed
 // together, then each takes its file's place. A waiting file is still all old, so a killed run
 // loses nothing but the waiting work; its temporary files are removed by the next run.
+class RunJournal;
 class RunObserver;
 
 class Replacer : public FileProcessorBase {
@@ -62,12 +63,18 @@ public:
     bool KeepDates = false;
     // Finds what a run would change and counts it as the run would, but writes nothing.
     bool Preview = false;
+    // Keeps what an undo needs, when given.
+    RunJournal* Journal = nullptr;
     // Told of each file changed or failed, and of each file read; none by default.
     RunObserver* Observer = nullptr;
 
 private:
     struct Finished;
     void RemoveLeftovers(const TFileName& file);
+    // Records a finished file in the journal, before it is put in place.
+    void Record(Finished& file);
+    // Where the file really is: the folder that holds it, links resolved, and its name there.
+    std::string RealPathOf(const TFileName& file);
     // Tells the observer why the step failed; false.
     bool Fail(const std::string& path, const char* step);
     bool PutInPlace(Finished& file);
@@ -78,6 +85,8 @@ private:
     // Folders whose leftovers are gone: the walk's folder by its serial, a plain path's folder,
     // link targets' folders.
     uint64_t cleanedSerial_ = 0;
+    uint64_t realSerial_ = 0;
+    std::string realFolder_;
     std::optional<std::string> cleanedPath_;
     std::unordered_set<FileIdentity, FileIdentityHash> cleanedHolders_;
     // The files that took the place of changed ones.

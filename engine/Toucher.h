@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "engine/FileProcessorBase.h"
 #include "framework/TTime.h"
 
 // The Touch action's processor: gives every file the same last-write time and changes nothing
 // else about it, neither its content and length nor its other times and attributes.
+class RunJournal;
 class RunObserver;
 
 class Toucher : public FileProcessorBase {
@@ -18,6 +20,8 @@ public:
     // seen as a regular file is not checked again (see SetLastWriteTime).
     bool ProcessFile(const TFileName& file) override;
     void ShowResult(ReportOwner& owner) override;
+    // Puts what the journal holds on the disk.
+    void FinishRun() override;
 
     // The UTC last-write time, fixed for the run.
     const TTime Time;
@@ -27,4 +31,13 @@ public:
     bool Preview = false;
     // Told of each file touched or failed; none by default.
     RunObserver* Observer = nullptr;
+    // Keeps each file's old time for an undo, when given. A stopped run may lose the last few
+    // entries: those files keep the new time.
+    RunJournal* Journal = nullptr;
+
+private:
+    std::string RealPathOf(const TFileName& file);
+    uint64_t realSerial_ = 0;
+    std::string realFolder_;
+    int unsynced_ = 0;
 };
