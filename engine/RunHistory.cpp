@@ -153,6 +153,8 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
         return Restore::Changed;
     const bool same = now.identity == e.stamp.identity && now.size == e.stamp.size;
     if (e.touch) {
+        if (same && LastWriteOf(now).ticks == e.oldTime && e.oldTime != e.touched)
+            return Restore::NotChangedByTheRun;  // not touched after all
         if (!same || LastWriteOf(now).ticks != e.touched)
             return Restore::Changed;
         TFileName file(e.path);

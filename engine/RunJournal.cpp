@@ -77,11 +77,17 @@ RunJournal::RunJournal() = default;
 
 RunJournal::~RunJournal() = default;
 
-bool RunJournal::Begin(const JobSettings& job, std::string& why) {
+bool RunJournal::Begin(const JobSettings& job) {
     const std::string folder = RunsFolder();
+    const std::string cannot = "this run cannot be undone: ";
     ClearFileError();
-    if (folder.empty() || !runs_.OpenPrivate(folder)) {
-        why = "no private folder for the journal at '" + folder + "': " + LastFileErrorText();
+    if (folder.empty()) {
+        shortfall_ = cannot + "no folder to keep its journal in";
+        return false;
+    }
+    if (!runs_.OpenPrivate(folder)) {
+        shortfall_ = cannot + "no private folder for its journal at '" + folder +
+                     "': " + LastFileErrorText();
         return false;
     }
     // Room for this run among the kept ones: the oldest go first.
@@ -100,7 +106,8 @@ bool RunJournal::Begin(const JobSettings& job, std::string& why) {
     id_ = NewId();
     for (int n = 2; !runs_.MakeSubfolder(id_.c_str(), run_); ++n) {
         if (n > 100) {
-            why = "no folder for the journal: " + LastFileErrorText();
+            shortfall_ = cannot + "no folder for its journal: " + LastFileErrorText();
+            id_.clear();
             return false;
         }
         id_ = NewId() + "-" + std::to_string(n);
@@ -118,9 +125,10 @@ bool RunJournal::Begin(const JobSettings& job, std::string& why) {
         (job.action == Action::Find && (!Write("find\t" + JournalField(job.findText)) ||
                                         !Write("replace\t" + JournalField(job.replaceText)))) ||
         !Sync()) {
-        why = "the journal cannot be written: " + LastFileErrorText();
+        shortfall_ = cannot + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
         (void)runs_.RemoveTree(id_.c_str());
+        id_.clear();
         return false;
     }
     return true;
@@ -199,6 +207,7 @@ void RunJournal::Finish(int64_t filesChanged) {
     if (filesChanged == 0 && next_ == 0) {
         journal_ = TFile();
         (void)runs_.RemoveTree(id_.c_str());
+        id_.clear();
         return;
     }
     (void)Write("end\t" + std::to_string(filesChanged) + "\t" + std::to_string(keptBytes_));

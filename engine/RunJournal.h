@@ -34,10 +34,12 @@ public:
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
 
-    // Begins the journal of `job`, dropping old runs to make room. False, with the reason, when
-    // no journal can be kept: the run goes on all the same, but cannot be undone.
-    bool Begin(const JobSettings& job, std::string& why);
+    // Begins the journal of `job`, dropping old runs to make room. False when no journal can be
+    // kept (Shortfall tells why): the run goes on all the same, but cannot be undone.
+    bool Begin(const JobSettings& job);
     bool IsOpen() const { return journal_.IsOpen(); }
+    // The run's id once it has begun; empty when the run keeps no journal (none could be
+    // written, or it ended without changing anything).
     const std::string& Id() const { return id_; }
 
     // Find, before the file changes: keeps the old content of the file `in` has open (a second
@@ -59,7 +61,8 @@ public:
     bool Sync();
     // Ends the journal; a run that changed nothing leaves none.
     void Finish(int64_t filesChanged);
-    // Why the run cannot be fully undone, when it cannot ("" otherwise).
+    // Why the run cannot be undone, or not all of it, in lower case and without a full stop
+    // ("this run cannot be undone: ..."); empty when it can.
     const std::string& Shortfall() const { return shortfall_; }
 
 private:

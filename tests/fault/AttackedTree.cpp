@@ -134,7 +134,9 @@ FaultAttackedTree::Report FaultAttackedTree::Run(const std::string& filter,
     const std::string out = base_.Join("cwd/report.txt");
     const pid_t pid =
         Spawn({SCRIVOX_CLI_PATH, Tree(), filter, find, replace},
-              {{"XDG_CONFIG_HOME", base_.Join("config")}, {"TMPDIR", base_.Join("tmp")}},
+              {{"XDG_CONFIG_HOME", base_.Join("config")},
+               {"XDG_STATE_HOME", base_.Join("state")},
+               {"TMPDIR", base_.Join("tmp")}},
               base_.Join("cwd"), out);
     const ChildOutcome outcome = WaitForChild(pid, kRunDeadline);
     Report report;

@@ -21,6 +21,7 @@ protected:
     Result Run(const std::vector<std::string>& args) {
         // A program that hangs fails its test (exit code 124) instead of stopping the suite.
         std::string cmd = env_ + " XDG_CONFIG_HOME=" + Quoted(home_.Path()) +
+                          " XDG_STATE_HOME=" + Quoted(home_.Join("state")) +
                           " timeout 60 '" SCRIVOX_CLI_PATH "'";
         for (const std::string& a : args)
             cmd += " " + Quoted(a);
