@@ -65,7 +65,7 @@ public:
 
 private:
     ReportOwner& owner_;
-    const std::string& note_;
+    const std::string note_;
 };
 
 // The walker ends, and its filters with it, before the report is shown; so does the journal.

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "engine/RunHistory.h"
+#include "engine/Sha256.h"
 #include "framework/TTime.h"
 #include "framework/FileError.h"
 #include "framework/FileOperations.h"
@@ -73,6 +75,23 @@ bool ParseJournalLine(const std::string& line, std::vector<std::string>& fields)
     return true;
 }
 
+bool HashFile(TFile& file, std::string& hex) {
+    constexpr size_t kBlock = 256 * 1024;
+    Sha256 hash;
+    std::unique_ptr<char[]> block(new char[kBlock]);
+    for (uint64_t at = 0;;) {
+        const long long n = file.ReadAt(at, block.get(), kBlock);
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            hex = ToHex(hash.Final());
+            return true;
+        }
+        hash.Update(block.get(), static_cast<size_t>(n));
+        at += static_cast<uint64_t>(n);
+    }
+}
+
 RunJournal::RunJournal() = default;
 
 RunJournal::~RunJournal() = default;
@@ -134,7 +153,7 @@ bool RunJournal::Begin(const JobSettings& job) {
     return true;
 }
 
-bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, FileStamp& kept) {
+bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, KeptContent& kept) {
     if (!IsOpen())
         return false;
     if (size > budget_ - std::min(budget_, keptBytes_)) {
@@ -144,7 +163,7 @@ bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, Fi
                          " MiB of old content: some changes of this run cannot be undone";
         return false;
     }
-    number = ++next_;
+    const size_t number = ++next_;
     const std::string name = std::to_string(number);
     // A second name of the very file read; its data is then the journal's once the new content
     // has taken the file's place. A file rewritten in place keeps no old content of its own.
@@ -154,11 +173,17 @@ bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, Fi
         copyName.SetFoundIn(&old_, FileIdentity());
         linked = CopyToBackup(in, copyName, name);
     }
+    // Hashed from the kept file itself: whatever an undo writes must be what was kept. The
+    // content was read moments ago, so this reads from memory.
     TFile keptFile;
-    if (!linked || !keptFile.OpenIn(old_, name.c_str()) || !keptFile.GetStamp(kept)) {
+    if (!linked || !keptFile.OpenIn(old_, name.c_str()) || !keptFile.GetStamp(kept.stamp) ||
+        !HashFile(keptFile, kept.hash)) {
         shortfall_ = "the old content of some files cannot be kept: those changes cannot be undone";
         return false;
     }
+    kept.number = number;
+    FileStamp original;
+    kept.linked = !copy && in.GetStamp(original) && kept.stamp.identity == original.identity;
     keptBytes_ += size;
     unsynced_ = true;
     return true;
@@ -173,22 +198,22 @@ std::string Identity(const FileStamp& s) {
 
 }  // namespace
 
-bool RunJournal::AddFind(size_t number,
+bool RunJournal::AddFind(const KeptContent& kept,
                          const std::string& path,
                          const FileStamp& stamp,
                          bool timeKnown,
-                         const std::string& hash,
-                         const FileStamp& kept) {
+                         const std::string& hash) {
     return IsOpen() &&
-           Write("file\t" + std::to_string(number) + "\t" + JournalField(path) + "\t" +
+           Write("file\t" + std::to_string(kept.number) + "\t" + JournalField(path) + "\t" +
                  Identity(stamp) + "\t" +
                  (timeKnown ? std::to_string(stamp.lastWrite) : std::string("-")) + "\t" + hash +
-                 "\t" + Identity(kept));
+                 "\t" + Identity(kept.stamp) + "\t" + kept.hash + "\t" +
+                 (kept.linked ? "link" : "copy"));
 }
 
 bool RunJournal::AddTouch(const std::string& path, const FileStamp& stamp, TTime touched) {
     return IsOpen() && Write("touch\t" + JournalField(path) + "\t" + Identity(stamp) + "\t" +
-                             std::to_string(LastWriteOf(stamp).ticks) + "\t" +
+                             std::to_string(stamp.lastWrite) + "\t" +
                              std::to_string(touched.ticks));
 }
 
