@@ -13,11 +13,11 @@
 // search that has run costLimit steps splits the problem at its furthest point, which keeps the
 // work near O((N+M)·costLimit) per level and the memory linear, at the price of a longer edit.
 //
-// Runs of changes are then slid, as diff does, so that they join where they can and otherwise
-// sit as low as they can or face a change in the other sequence:
+// Runs of changes are then slid among equal lines, as diff slides them: they join where they
+// can, face a change of the other sequence where they can, and otherwise sit as low as they go:
 //   a b c    -> a b b c     the second b of the new text is the inserted one
 //   a x b x  -> a x b x x   the last x is
-//   a b c d  -> a d         b and c are deleted, whatever the search found first
+//   a a a    -> a z a       the middle a is deleted, facing the inserted z
 struct LineChanges {
     std::vector<bool> deleted;   // one a line of the old sequence
     std::vector<bool> inserted;  // one a line of the new sequence

@@ -199,10 +199,9 @@ struct Replacer::Finished {
     FileIdentity identity;
     uint64_t replacements = 0;
     std::string path;  // for what the run tells
-    // The journal's record of it: the number of its kept old content (0: none), that content's
-    // stamp, and where the file really is.
-    size_t kept = 0;
-    FileStamp keptStamp;
+    // The journal's record of it: its kept old content (number 0: none), and where the file
+    // really is.
+    KeptContent kept;
     std::string realPath;
 };
 
@@ -300,7 +299,7 @@ bool Replacer::ProcessFile(const TFileName& file) {
     // The old content is kept, from the very file read, before the file is touched.
     if (Journal &&
         Journal->KeepOld(in, finished->sink.Replacement()->InPlace(), scanned.size,
-                         finished->kept, finished->keptStamp))
+                         finished->kept))
         finished->realPath = RealPathOf(file);
     (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
     if (holdFiles_ <= 1) {
@@ -337,10 +336,12 @@ void Replacer::PutWaitingInPlace() {
     group.reserve(waiting_.size());
     for (auto& file : waiting_)
         group.push_back(file->sink.Replacement());
-    (void)TFileReplacement::FlushTogether(group.data(), group.size());
-    // Each file's journal entry is on the disk before the file changes.
+    // Each file's journal entry is on the disk before the file changes. Written first, the
+    // entries go to the disk with the group's flush where the journal shares its file system,
+    // and the journal's own flush then finds little left to do.
     for (auto& file : waiting_)
         Record(*file);
+    (void)TFileReplacement::FlushTogether(group.data(), group.size());
     if (Journal && !waiting_.empty())
         (void)Journal->Sync();
     for (auto& file : waiting_)
@@ -359,9 +360,8 @@ bool Replacer::IsWaiting(const FileIdentity& identity) const {
 void Replacer::Record(Finished& file) {
     FileStamp stamp;
     bool timeKnown = false;
-    if (Journal && file.kept && file.sink.Replacement()->NewStamp(stamp, timeKnown))
-        (void)Journal->AddFind(file.kept, file.realPath, stamp, timeKnown, file.sink.Hash(),
-                               file.keptStamp);
+    if (Journal && file.kept.number && file.sink.Replacement()->NewStamp(stamp, timeKnown))
+        (void)Journal->AddFind(file.kept, file.realPath, stamp, timeKnown, file.sink.Hash());
 }
 
 std::string Replacer::RealPathOf(const TFileName& file) {

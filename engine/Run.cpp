@@ -1,7 +1,10 @@
 #include "engine/Run.h"
 
+#include <cctype>
+
 #include "engine/FileRecurser.h"
 #include "engine/Replacer.h"
+#include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "engine/Toucher.h"
 
@@ -46,29 +49,64 @@ private:
     RunObserver* next_;
 };
 
-// The walker ends, and its filters with it, before the report is shown.
+// The report, and below it why the run cannot be undone, when it cannot.
+class NotedReport final : public ReportOwner {
+public:
+    NotedReport(ReportOwner& owner, const std::string& note) : owner_(owner), note_(note) {}
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        if (note_.empty()) {
+            owner_.ShowMessage(text, caption);
+            return;
+        }
+        std::string note = note_;
+        note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
+        owner_.ShowMessage(text + "\n\n" + note + ".", caption);
+    }
+
+private:
+    ReportOwner& owner_;
+    const std::string note_;
+};
+
+// The walker ends, and its filters with it, before the report is shown; so does the journal.
 template <class Processor>
-void WalkAndReport(const JobSettings& job, Processor& processor, ReportOwner* reportTo) {
+void WalkAndReport(const JobSettings& job,
+                   Processor& processor,
+                   ReportOwner* reportTo,
+                   RunJournal* journal,
+                   const CountingObserver& counting) {
     {
         FileRecurser walker(job.folder, job.filter, job.subfolders, &processor);
         walker.Observer = processor.Observer;
         walker.Recurse();
     }
     processor.FinishRun();
-    if (reportTo)
-        processor.ShowResult(*reportTo);
+    if (journal)
+        journal->Finish(counting.changed);
+    if (reportTo) {
+        NotedReport report(*reportTo, journal ? journal->Shortfall() : std::string());
+        processor.ShowResult(report);
+    }
 }
 
 }  // namespace
 
-RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* observer) {
+RunCounts RunJob(const JobSettings& job,
+                 ReportOwner* reportTo,
+                 RunObserver* observer,
+                 RunJournal* journal) {
     RunCounts counts;
     CountingObserver counting(observer);
+    if (job.mode == RunMode::Preview)
+        journal = nullptr;  // nothing to take back
+    // One that could not begin still tells the report why.
+    RunJournal* keeping = journal && journal->IsOpen() ? journal : nullptr;
     if (job.action == Action::Touch) {
         Toucher toucher(job.touchTime);
         toucher.Observer = &counting;
         toucher.Preview = job.mode == RunMode::Preview;
-        WalkAndReport(job, toucher, reportTo);
+        toucher.Journal = keeping;
+        WalkAndReport(job, toucher, reportTo, journal, counting);
         counts.filesProcessed = toucher.FilesProcessed;
         counts.failures = counting.failures;
         counts.filesChanged = counting.changed;
@@ -77,7 +115,8 @@ RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* obs
     Replacer replacer(job);
     replacer.Observer = &counting;
     replacer.HoldFinishedFiles(kFilesFlushedTogether);
-    WalkAndReport(job, replacer, reportTo);
+    replacer.Journal = keeping;
+    WalkAndReport(job, replacer, reportTo, journal, counting);
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;
     counts.failures = counting.failures;

@@ -6,6 +6,7 @@
 #include "framework/TTime.h"
 
 class ReportOwner;
+class RunJournal;
 class RunObserver;
 
 enum class Action { Find, Touch };
@@ -43,5 +44,10 @@ struct RunCounts {
 
 // Builds the action's processor and a walker over the folder, walks, and, when `reportTo` is
 // given (an interactive run), shows the report through it. `observer`, when given, hears of each
-// file changed or failed as the run goes. Returns the run's counts.
-RunCounts RunJob(const JobSettings& job, ReportOwner* reportTo, RunObserver* observer = nullptr);
+// file changed or failed as the run goes. `journal`, when given and begun, keeps what an undo
+// needs, and is finished before the report, which tells when the run cannot be undone. Returns
+// the run's counts.
+RunCounts RunJob(const JobSettings& job,
+                 ReportOwner* reportTo,
+                 RunObserver* observer = nullptr,
+                 RunJournal* journal = nullptr);

@@ -7,6 +7,7 @@
 #include "engine/RunObserver.h"
 #include "engine/Sha256.h"
 #include "framework/FileError.h"
+#include "framework/FileOperations.h"
 #include "framework/FileReplacement.h"
 #include "framework/FileTimes.h"
 #include "framework/PathSyntax.h"
@@ -34,17 +35,8 @@ bool ReadAll(TFile& file, std::string& text) {
 }
 
 std::string HashOf(TFile& file) {
-    Sha256 hash;
-    std::unique_ptr<char[]> block(new char[kBlock]);
-    for (uint64_t at = 0;;) {
-        long long n = file.ReadAt(at, block.get(), kBlock);
-        if (n < 0)
-            return std::string();
-        if (n == 0)
-            return ToHex(hash.Final());
-        hash.Update(block.get(), static_cast<size_t>(n));
-        at += static_cast<uint64_t>(n);
-    }
+    std::string hex;
+    return HashFile(file, hex) ? hex : std::string();
 }
 
 bool ToNumber(const std::string& text, uint64_t& value) {
@@ -72,8 +64,10 @@ struct Entry {
     bool timeKnown = true;
     std::string hash;     // of what the run left, Find
     FileStamp kept;       // the old content the journal keeps, Find
-    int64_t oldTime = 0;  // Touch, and the time it set: time value ticks
-    int64_t touched = 0;
+    std::string keptHash;
+    bool keptLinked = false;  // the old file itself, which can be moved back
+    int64_t oldTime = 0;  // Touch: the old time as the file's stamp had it
+    int64_t touched = 0;  // and the time it set, in time value ticks
 };
 
 // The journal's lines as a record and its entries; false when it cannot be read whole.
@@ -101,16 +95,19 @@ bool ReadJournal(const TFolder& run, RunRecord& record, std::vector<Entry>& entr
             record.findText = f[1];
         } else if (f[0] == "replace" && f.size() == 2) {
             record.replaceText = f[1];
-        } else if (f[0] == "file" && f.size() == 11 && ToNumber(f[1], n) &&
+        } else if (f[0] == "file" && f.size() == 13 && ToNumber(f[1], n) &&
                    ToNumber(f[3], e.stamp.identity.device) &&
                    ToNumber(f[4], e.stamp.identity.index) && ToNumber(f[5], e.stamp.size) &&
                    (f[6] == "-" || ToSigned(f[6], e.stamp.lastWrite)) && f[7].size() == 64 &&
                    ToNumber(f[8], e.kept.identity.device) &&
-                   ToNumber(f[9], e.kept.identity.index) && ToNumber(f[10], e.kept.size)) {
+                   ToNumber(f[9], e.kept.identity.index) && ToNumber(f[10], e.kept.size) &&
+                   f[11].size() == 64 && (f[12] == "link" || f[12] == "copy")) {
             e.number = f[1];
             e.path = f[2];
             e.timeKnown = f[6] != "-";
             e.hash = f[7];
+            e.keptHash = f[11];
+            e.keptLinked = f[12] == "link";
             entries.push_back(e);
         } else if (f[0] == "touch" && f.size() == 7 && ToNumber(f[2], e.stamp.identity.device) &&
                    ToNumber(f[3], e.stamp.identity.index) && ToNumber(f[4], e.stamp.size) &&
@@ -153,14 +150,19 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
         return Restore::Changed;
     const bool same = now.identity == e.stamp.identity && now.size == e.stamp.size;
     if (e.touch) {
+        if (same && now.lastWrite == e.oldTime && LastWriteOf(now).ticks != e.touched)
+            return Restore::NotChangedByTheRun;  // not touched after all
         if (!same || LastWriteOf(now).ticks != e.touched)
             return Restore::Changed;
         TFileName file(e.path);
         file.SetFoundIn(&folder, now.identity);
-        return preview || SetLastWriteTime(file, TTime{e.oldTime}) ? Restore::Done
+        return preview || SetLastWriteStamp(file, e.oldTime) ? Restore::Done
                                                                      : Restore::Failed;
     }
-    const bool asLeft = same && (!e.timeKnown || now.lastWrite == e.stamp.lastWrite);
+    // Its content and stamp as the run left them; not necessarily the same file: the undo of a
+    // later run gives back this run's content in a file of its own where it had to copy it.
+    const bool asLeft =
+        now.size == e.stamp.size && (!e.timeKnown || now.lastWrite == e.stamp.lastWrite);
     // The kept old content must be what the run kept, or nothing is written from it.
     TFile model;
     FileStamp kept;
@@ -169,7 +171,7 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
         return Restore::KeptContentDamaged;
     if (!asLeft || HashOf(current) != e.hash) {
         // A run stopped before this file's new content took its place left it as it was.
-        return kept.size == now.size && HashOf(model) == HashOf(current)
+        return kept.size == now.size && HashOf(current) == e.keptHash
                    ? Restore::NotChangedByTheRun
                    : Restore::Changed;
     }
@@ -181,6 +183,17 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
     replacement.KeepLastWriteTime(true);  // the model's: the old file's own
     if (!replacement.Begin(file, current, &model))
         return Restore::Failed;
+    // The old file itself goes back where it was, with everything it had, nothing copied; a
+    // file of several names keeps its own and gets the old content in place.
+    if (e.keptLinked && !replacement.InPlace()) {
+        if (HashOf(model) != e.keptHash)
+            return Restore::KeptContentDamaged;
+        return model.Sync() && MoveFileBetween(old, e.number, folder, name) && folder.Sync()
+                   ? Restore::Done
+                   : Restore::Failed;
+    }
+    // Nothing is put in place unless it is, byte for byte, what the run kept.
+    Sha256 hash;
     std::unique_ptr<char[]> block(new char[kBlock]);
     for (uint64_t at = 0;;) {
         long long n = model.ReadAt(at, block.get(), kBlock);
@@ -188,10 +201,13 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
             return Restore::Failed;
         if (n == 0)
             break;
+        hash.Update(block.get(), static_cast<size_t>(n));
         if (!replacement.Write(block.get(), static_cast<size_t>(n)))
             return Restore::Failed;
         at += static_cast<uint64_t>(n);
     }
+    if (ToHex(hash.Final()) != e.keptHash)
+        return Restore::KeptContentDamaged;
     return replacement.Commit() ? Restore::Done : Restore::Failed;
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "engine/RunHistory.h"
+#include "engine/Sha256.h"
 #include "framework/TTime.h"
 #include "framework/FileError.h"
 #include "framework/FileOperations.h"
@@ -73,15 +75,38 @@ bool ParseJournalLine(const std::string& line, std::vector<std::string>& fields)
     return true;
 }
 
+bool HashFile(TFile& file, std::string& hex) {
+    constexpr size_t kBlock = 256 * 1024;
+    Sha256 hash;
+    std::unique_ptr<char[]> block(new char[kBlock]);
+    for (uint64_t at = 0;;) {
+        const long long n = file.ReadAt(at, block.get(), kBlock);
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            hex = ToHex(hash.Final());
+            return true;
+        }
+        hash.Update(block.get(), static_cast<size_t>(n));
+        at += static_cast<uint64_t>(n);
+    }
+}
+
 RunJournal::RunJournal() = default;
 
 RunJournal::~RunJournal() = default;
 
-bool RunJournal::Begin(const JobSettings& job, std::string& why) {
+bool RunJournal::Begin(const JobSettings& job) {
     const std::string folder = RunsFolder();
+    const std::string cannot = "this run cannot be undone: ";
     ClearFileError();
-    if (folder.empty() || !runs_.OpenPrivate(folder)) {
-        why = "no private folder for the journal at '" + folder + "': " + LastFileErrorText();
+    if (folder.empty()) {
+        shortfall_ = cannot + "no folder to keep its journal in";
+        return false;
+    }
+    if (!runs_.OpenPrivate(folder)) {
+        shortfall_ = cannot + "no private folder for its journal at '" + folder +
+                     "': " + LastFileErrorText();
         return false;
     }
     // Room for this run among the kept ones: the oldest go first.
@@ -100,7 +125,8 @@ bool RunJournal::Begin(const JobSettings& job, std::string& why) {
     id_ = NewId();
     for (int n = 2; !runs_.MakeSubfolder(id_.c_str(), run_); ++n) {
         if (n > 100) {
-            why = "no folder for the journal: " + LastFileErrorText();
+            shortfall_ = cannot + "no folder for its journal: " + LastFileErrorText();
+            id_.clear();
             return false;
         }
         id_ = NewId() + "-" + std::to_string(n);
@@ -117,16 +143,17 @@ bool RunJournal::Begin(const JobSettings& job, std::string& why) {
         !Write("action\t" + std::string(job.action == Action::Touch ? "touch" : "find")) ||
         (job.action == Action::Find && (!Write("find\t" + JournalField(job.findText)) ||
                                         !Write("replace\t" + JournalField(job.replaceText)))) ||
-        !Sync()) {
-        why = "the journal cannot be written: " + LastFileErrorText();
+        !Sync() || !run_.Sync() || !runs_.Sync()) {
+        shortfall_ = cannot + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
         (void)runs_.RemoveTree(id_.c_str());
+        id_.clear();
         return false;
     }
     return true;
 }
 
-bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, FileStamp& kept) {
+bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, KeptContent& kept) {
     if (!IsOpen())
         return false;
     if (size > budget_ - std::min(budget_, keptBytes_)) {
@@ -136,7 +163,7 @@ bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, Fi
                          " MiB of old content: some changes of this run cannot be undone";
         return false;
     }
-    number = ++next_;
+    const size_t number = ++next_;
     const std::string name = std::to_string(number);
     // A second name of the very file read; its data is then the journal's once the new content
     // has taken the file's place. A file rewritten in place keeps no old content of its own.
@@ -146,11 +173,17 @@ bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, Fi
         copyName.SetFoundIn(&old_, FileIdentity());
         linked = CopyToBackup(in, copyName, name);
     }
+    // Hashed from the kept file itself: whatever an undo writes must be what was kept. The
+    // content was read moments ago, so this reads from memory.
     TFile keptFile;
-    if (!linked || !keptFile.OpenIn(old_, name.c_str()) || !keptFile.GetStamp(kept)) {
+    if (!linked || !keptFile.OpenIn(old_, name.c_str()) || !keptFile.GetStamp(kept.stamp) ||
+        !HashFile(keptFile, kept.hash)) {
         shortfall_ = "the old content of some files cannot be kept: those changes cannot be undone";
         return false;
     }
+    kept.number = number;
+    FileStamp original;
+    kept.linked = !copy && in.GetStamp(original) && kept.stamp.identity == original.identity;
     keptBytes_ += size;
     unsynced_ = true;
     return true;
@@ -165,22 +198,22 @@ std::string Identity(const FileStamp& s) {
 
 }  // namespace
 
-bool RunJournal::AddFind(size_t number,
+bool RunJournal::AddFind(const KeptContent& kept,
                          const std::string& path,
                          const FileStamp& stamp,
                          bool timeKnown,
-                         const std::string& hash,
-                         const FileStamp& kept) {
+                         const std::string& hash) {
     return IsOpen() &&
-           Write("file\t" + std::to_string(number) + "\t" + JournalField(path) + "\t" +
+           Write("file\t" + std::to_string(kept.number) + "\t" + JournalField(path) + "\t" +
                  Identity(stamp) + "\t" +
                  (timeKnown ? std::to_string(stamp.lastWrite) : std::string("-")) + "\t" + hash +
-                 "\t" + Identity(kept));
+                 "\t" + Identity(kept.stamp) + "\t" + kept.hash + "\t" +
+                 (kept.linked ? "link" : "copy"));
 }
 
 bool RunJournal::AddTouch(const std::string& path, const FileStamp& stamp, TTime touched) {
     return IsOpen() && Write("touch\t" + JournalField(path) + "\t" + Identity(stamp) + "\t" +
-                             std::to_string(LastWriteOf(stamp).ticks) + "\t" +
+                             std::to_string(stamp.lastWrite) + "\t" +
                              std::to_string(touched.ticks));
 }
 
@@ -190,7 +223,8 @@ bool RunJournal::Sync() {
     if (!unsynced_)
         return true;
     unsynced_ = false;
-    return journal_.Sync() && old_.Sync() && run_.Sync();
+    // The run's own folder and its place among the runs were put on the disk once, at the start.
+    return journal_.Sync() && old_.Sync();
 }
 
 void RunJournal::Finish(int64_t filesChanged) {
@@ -199,6 +233,7 @@ void RunJournal::Finish(int64_t filesChanged) {
     if (filesChanged == 0 && next_ == 0) {
         journal_ = TFile();
         (void)runs_.RemoveTree(id_.c_str());
+        id_.clear();
         return;
     }
     (void)Write("end\t" + std::to_string(filesChanged) + "\t" + std::to_string(keptBytes_));

@@ -22,6 +22,15 @@
 // read the originals, and nothing in them is followed as a link. A file's entry is on the disk
 // (Sync) before its new content takes its place, so a killed run stays undoable.
 //
+// The old content of a file, as the journal keeps it: its number in old/, its own stamp and its
+// SHA-256, which an undo checks before it writes anything from it.
+struct KeptContent {
+    size_t number = 0;  // 0: none kept
+    FileStamp stamp;
+    std::string hash;
+    bool linked = false;  // the old file itself, not a copy: an undo may move it back whole
+};
+
 // Kept: the last kMaxRuns runs, at most kMaxBytes of old content in all; the oldest go first. A
 // run that would pass the limit keeps no more old content from there on, and says so.
 class RunJournal {
@@ -34,32 +43,34 @@ public:
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
 
-    // Begins the journal of `job`, dropping old runs to make room. False, with the reason, when
-    // no journal can be kept: the run goes on all the same, but cannot be undone.
-    bool Begin(const JobSettings& job, std::string& why);
+    // Begins the journal of `job`, dropping old runs to make room. False when no journal can be
+    // kept (Shortfall tells why): the run goes on all the same, but cannot be undone.
+    bool Begin(const JobSettings& job);
     bool IsOpen() const { return journal_.IsOpen(); }
+    // The run's id once it has begun; empty when the run keeps no journal (none could be
+    // written, or it ended without changing anything).
     const std::string& Id() const { return id_; }
 
     // Find, before the file changes: keeps the old content of the file `in` has open (a second
     // name of it where it can; a copy when `copy` is asked, as for a file rewritten in place,
-    // or where no name can be given). Gives the entry's number; false when nothing was kept.
-    // `kept` is the kept old content's own stamp, which an undo checks before it restores.
-    bool KeepOld(TFile& in, bool copy, uint64_t size, size_t& number, FileStamp& kept);
-    // Find: records what the file at `path` will be (with its old content under `number`).
-    bool AddFind(size_t number,
+    // or where no name can be given). False when nothing was kept.
+    bool KeepOld(TFile& in, bool copy, uint64_t size, KeptContent& kept);
+    // Find: records what the file at `path` will be: its stamp (the time where known) and the
+    // SHA-256 of its new content; and where its old content is kept.
+    bool AddFind(const KeptContent& kept,
                  const std::string& path,
                  const FileStamp& stamp,
                  bool timeKnown,
-                 const std::string& hash,
-                 const FileStamp& kept);
-    // Touch: records that the file at `path` (`stamp` as it was) goes from its old last-write
-    // time to `touched`.
+                 const std::string& hash);
+    // Touch: records that the file at `path` (`stamp` as it was, its old last-write time
+    // included) goes to `touched`.
     bool AddTouch(const std::string& path, const FileStamp& stamp, TTime touched);
     // Puts what was recorded on the disk; each file's entry goes there before the file changes.
     bool Sync();
     // Ends the journal; a run that changed nothing leaves none.
     void Finish(int64_t filesChanged);
-    // Why the run cannot be fully undone, when it cannot ("" otherwise).
+    // Why the run cannot be undone, or not all of it, in lower case and without a full stop
+    // ("this run cannot be undone: ..."); empty when it can.
     const std::string& Shortfall() const { return shortfall_; }
 
 private:
@@ -76,6 +87,9 @@ private:
 
 // The runs folder, ${XDG_STATE_HOME:-~/.local/state}/scrivox/runs (%LOCALAPPDATA%\Scrivox\Runs).
 std::string RunsFolder();
+
+// The SHA-256 of everything `file` holds, in hexadecimal, read from its start.
+bool HashFile(TFile& file, std::string& hex);
 
 // A field of a journal line: tabs, line feeds and backslashes escaped, so any text fits.
 std::string JournalField(const std::string& text);

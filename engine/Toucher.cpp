@@ -12,16 +12,18 @@
 bool Toucher::ProcessFile(const TFileName& file) {
     ClearFileError();
     FileStamp before;
-    const bool journaled = Journal && !Preview && GetFileStamp(file, before);
+    // The entry is written before the time is set, so that a killed run leaves none untold; it
+    // reaches the disk in groups, as a time set is cheap and a disk round trip is not. A file
+    // that then cannot be touched keeps its old time, which an undo recognises.
+    if (Journal && !Preview && GetFileStamp(file, before) &&
+        Journal->AddTouch(RealPathOf(file), before, Time) && ++unsynced_ >= 64) {
+        (void)Journal->Sync();
+        unsynced_ = 0;
+    }
     if (!Preview && !SetLastWriteTime(file, Time)) {
         if (Observer)
             Observer->Failed(file.FullPath(), DescribeFileError("cannot be touched"));
         return false;
-    }
-    // Touched files go to the journal in groups: a time set is cheap, a disk round trip not.
-    if (journaled && Journal->AddTouch(RealPathOf(file), before, Time) && ++unsynced_ >= 64) {
-        (void)Journal->Sync();
-        unsynced_ = 0;
     }
     ++FilesProcessed;
     if (Observer) {

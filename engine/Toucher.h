@@ -31,8 +31,7 @@ public:
     bool Preview = false;
     // Told of each file touched or failed; none by default.
     RunObserver* Observer = nullptr;
-    // Keeps each file's old time for an undo, when given. A stopped run may lose the last few
-    // entries: those files keep the new time.
+    // Keeps each file's old time for an undo, when given.
     RunJournal* Journal = nullptr;
 
 private:

@@ -21,5 +21,12 @@ class TFolder;
 // cannot (another file system, a file the user may not link, Windows): the caller copies.
 [[nodiscard]] bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& name);
 
+// Moves the file `name` of `from` to `toName` in `to`, in one step, taking the place of what is
+// there; neither name is followed if a link. Only within one file system.
+[[nodiscard]] bool MoveFileBetween(const TFolder& from,
+                                   const std::string& name,
+                                   const TFolder& to,
+                                   const std::string& toName);
+
 // Removes a file, or an empty folder of that name.
 [[nodiscard]] bool RemoveFile(const std::string& path);

@@ -23,3 +23,6 @@ struct FileTimes {
 // The same for a name the walk may have handed over: set in the folder that holds it, its name
 // not followed again, and the regular file the walk has just seen there taken as checked.
 [[nodiscard]] bool SetLastWriteTime(const TFileName& file, TTime time);
+// The same, to the full resolution of a file stamp's last-write time (FileStamp::lastWrite),
+// finer than a time value's on some systems: what gives a file back the very time it had.
+[[nodiscard]] bool SetLastWriteStamp(const TFileName& file, int64_t lastWrite);

@@ -2,7 +2,9 @@
 _scrivox() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local options="-i --ignore-case --case-sensitive -w --whole-words --substrings -b --backup
-        --no-backup --find --touch --touch= -l --list -q --quiet --no-store --color=auto
+        --no-backup --keep-dates --new-dates --binary --no-binary --find --touch --touch= -n
+        --dry-run --diff --no-undo --undo --undo= --runs -l --list -q --quiet --no-store
+        --color=auto
         --color=always --color=never -r+ -r- -h --help -V --version --"
     local word texts=0 ended=0
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do

@@ -70,6 +70,13 @@ const std::vector<Option>& Options() {
          }},
         {'n', "dry-run", Value::None, Set(&CliRequest::dryRun, true)},
         {0, "diff", Value::None, Set(&CliRequest::diff, true)},
+        {0, "no-undo", Value::None, Set(&CliRequest::noUndo, true)},
+        {0, "undo", Value::Optional,
+         [](CliRequest& r, const std::optional<std::string>& id) {
+             r.undo = id.value_or("");
+             return None();
+         }},
+        {0, "runs", Value::None, Set(&CliRequest::runs, true)},
         {'l', "list", Value::None, Set(&CliRequest::list, true)},
         {'q', "quiet", Value::None, Set(&CliRequest::quiet, true)},
         {0, "no-store", Value::None, Set(&CliRequest::noStore, true)},
@@ -162,6 +169,15 @@ std::optional<UsageError> ParseCliArguments(int argc, const char* const* argv, C
 
 std::optional<UsageError> CheckCliTexts(const CliRequest& request, Action action) {
     const std::vector<std::string>& texts = request.texts;
+    if (request.undo || request.runs) {
+        if (request.undo && request.runs)
+            return UsageError{"--undo and --runs go alone", ""};
+        if (!texts.empty())
+            return UsageError{std::string(request.runs ? "--runs" : "--undo") +
+                                  " takes no FOLDER, FILTER or texts",
+                              "scrivox --runs lists the runs that can be undone"};
+        return std::nullopt;
+    }
     const size_t most = 4;
     const size_t least = action == Action::Touch ? 2 : 4;
     if (texts.size() > most)

@@ -11,6 +11,7 @@
 //
 //   scrivox [OPTIONS] [-r+|-r-] FOLDER FILTER FIND REPLACE
 //   scrivox [OPTIONS] [-r+|-r-] --touch[=TIME] FOLDER FILTER
+//   scrivox --undo[=ID] [-n] [-l] [-q]  |  scrivox --runs
 //   scrivox --help | --version
 //
 // Examples:
@@ -31,7 +32,10 @@ struct CliRequest {
     std::optional<Action> action;          // --find, --touch
     std::optional<std::string> touchTime;  // --touch=TIME
     bool dryRun = false;                   // a preview: nothing is written
-    bool diff = false;
+    bool diff = false;                     // each change as a unified diff
+    bool noUndo = false;                   // keep no journal of this run
+    std::optional<std::string> undo;       // --undo[=ID]: "" takes back the latest run
+    bool runs = false;                     // list the kept runs
     bool list = false;
     bool quiet = false;
     bool noStore = false;
@@ -53,5 +57,5 @@ struct UsageError {
 std::optional<UsageError> ParseCliArguments(int argc, const char* const* argv, CliRequest& out);
 
 // Whether the texts suit the action the run will do: four for Find, two or four for Touch; none
-// of FOLDER, FILTER and FIND empty (an empty REPLACE deletes).
+// of FOLDER, FILTER and FIND empty (an empty REPLACE deletes). --undo and --runs take none.
 std::optional<UsageError> CheckCliTexts(const CliRequest& request, Action action);

@@ -1,5 +1,6 @@
 #include "ui/DoCommand.h"
 
+#include "engine/RunJournal.h"
 #include "settings/TConfigFile.h"
 #include "settings/TConfigFileSection.h"
 
@@ -81,6 +82,14 @@ DoOutcome DoCommand(const JobSettings& job, const DoHow& how) {
         if (outcome.refusal)
             return outcome;
     }
-    outcome.counts = RunJob(job, how.reportTo, how.observer);
+    if (!how.keepJournal || job.mode != RunMode::Run) {
+        outcome.counts = RunJob(job, how.reportTo, how.observer);
+        return outcome;
+    }
+    RunJournal journal;
+    (void)journal.Begin(job);  // a run that cannot be undone still runs, and its report says so
+    outcome.counts = RunJob(job, how.reportTo, how.observer, &journal);
+    outcome.runId = journal.Id();
+    outcome.journalNote = journal.Shortfall();
     return outcome;
 }

@@ -49,11 +49,16 @@ struct DoHow {
     bool emptyReplaceDeletes = false;  // the command line takes '' as "delete"
     ReportOwner* reportTo = nullptr;   // an interactive run's report
     RunObserver* observer = nullptr;   // hears of each file as the run goes
+    // A run that changes files keeps a journal in the user's runs folder, so that it can be
+    // undone.
+    bool keepJournal = false;
 };
 
 struct DoOutcome {
     std::optional<std::string> refusal;  // a failed check's message: nothing run
     RunCounts counts;
+    std::string runId;        // the kept run's, to undo it; empty when none was kept
+    std::string journalNote;  // why the run cannot be undone, or not all of it (see RunJournal)
 };
 
 // The Do! command, which both front ends call: checks the inputs, stores the options (a

@@ -72,6 +72,14 @@ bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& n
            SystemFailure();
 }
 
+bool MoveFileBetween(const TFolder& from,
+                     const std::string& name,
+                     const TFolder& to,
+                     const std::string& toName) {
+    return ::renameat(from.Descriptor(), name.c_str(), to.Descriptor(), toName.c_str()) == 0 ||
+           SystemFailure();
+}
+
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 || ::rmdir(path.c_str()) == 0;
 }

@@ -28,9 +28,8 @@ bool GetFileTimes(const std::string& path, FileTimes& times) {
 
 namespace {
 
-bool SetLastWriteTimeAt(int folder, const char* name, bool walked, TTime time) {
-    int64_t seconds, nanoseconds;
-    TimeToUnix(time, seconds, nanoseconds);
+bool SetLastWriteTimeAt(int folder, const char* name, bool walked, int64_t seconds,
+                        int64_t nanoseconds) {
     if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds) {
         errno = EOVERFLOW;
         return SystemFailure();
@@ -52,14 +51,29 @@ bool SetLastWriteTimeAt(int folder, const char* name, bool walked, TTime time) {
            SystemFailure();
 }
 
+bool SetLastWriteTimeAt(const TFileName& file, int64_t seconds, int64_t nanoseconds) {
+    if (const TFolder* holder = file.Holder())
+        return SetLastWriteTimeAt(holder->Descriptor(), file.NameInHolder(), true, seconds,
+                                  nanoseconds);
+    return SetLastWriteTimeAt(AT_FDCWD, file.FullPath().c_str(), false, seconds, nanoseconds);
+}
+
 }  // namespace
 
 bool SetLastWriteTime(const std::string& path, TTime time) {
-    return SetLastWriteTimeAt(AT_FDCWD, path.c_str(), false, time);
+    int64_t seconds, nanoseconds;
+    TimeToUnix(time, seconds, nanoseconds);
+    return SetLastWriteTimeAt(AT_FDCWD, path.c_str(), false, seconds, nanoseconds);
 }
 
 bool SetLastWriteTime(const TFileName& file, TTime time) {
-    if (const TFolder* holder = file.Holder())
-        return SetLastWriteTimeAt(holder->Descriptor(), file.NameInHolder(), true, time);
-    return SetLastWriteTime(file.FullPath(), time);
+    int64_t seconds, nanoseconds;
+    TimeToUnix(time, seconds, nanoseconds);
+    return SetLastWriteTimeAt(file, seconds, nanoseconds);
+}
+
+bool SetLastWriteStamp(const TFileName& file, int64_t lastWrite) {
+    // Nanoseconds since 1970, as the stamp has them.
+    const int64_t below = (lastWrite % 1000000000 + 1000000000) % 1000000000;
+    return SetLastWriteTimeAt(file, (lastWrite - below) / 1000000000, below);
 }

@@ -90,6 +90,16 @@ bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& n
     return Failure(FileProblem::NotTheFileListed);
 }
 
+bool MoveFileBetween(const TFolder& from,
+                     const std::string& name,
+                     const TFolder& to,
+                     const std::string& toName) {
+    // A move acts on the name itself, a reparse point included, never on what it leads to.
+    return ::MoveFileExW(PathIn(from, name).c_str(), PathIn(to, toName).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+           SystemFailure();
+}
+
 bool RemoveFile(const std::string& path) {
     std::wstring wide = WidePath(path);
     return ::DeleteFileW(wide.c_str()) != 0 || ::RemoveDirectoryW(wide.c_str()) != 0;

@@ -57,3 +57,7 @@ bool SetLastWriteTime(const TFileName& file, TTime time) {
                                   FILE_FLAG_OPEN_REPARSE_POINT, time);
     return SetLastWriteTime(file.FullPath(), time);
 }
+
+bool SetLastWriteStamp(const TFileName& file, int64_t lastWrite) {
+    return SetLastWriteTime(file, TTime{lastWrite});  // a stamp's time is in the value's units
+}

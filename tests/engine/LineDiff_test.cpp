@@ -37,39 +37,6 @@ std::size_t CheckedLength(const Lines& a, const Lines& b, const LineChanges& cha
     return a.size() - keptA.size() + b.size() - keptB.size();
 }
 
-Lines Letters(const std::string& text) {
-    return Lines(text.begin(), text.end());
-}
-
-std::string Marks(const std::vector<bool>& changed) {
-    std::string marks;
-    for (bool c : changed)
-        marks += c ? 'x' : '.';
-    return marks;
-}
-
-// One line a letter; x marks a changed line.
-TEST(LineDiff, RunsComeToRestWhereDiffPutsThem) {
-    const struct {
-        const char *from, *to, *deleted, *inserted;
-    } kCases[] = {
-        {"abc", "abbc", "...", "..x."},  // as low as it goes
-        {"axbx", "axbxx", "....", "....x"},
-        {"xxx", "xx", "..x", ".."},
-        {"abab", "ab", "..xx", ".."},
-        {"xaay", "xzay", ".x..", ".x.."},  // facing the other side's change, not lowest
-        {"abcab", "ab", "..xxx", ".."},
-        {"", "ab", "", "xx"},
-        {"ab", "", "xx", ""},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
-        LineChanges changes = DiffLines(Letters(c.from), Letters(c.to));
-        EXPECT_EQ(Marks(changes.deleted), c.deleted);
-        EXPECT_EQ(Marks(changes.inserted), c.inserted);
-    }
-}
-
 // Random edits of random lines from small alphabets, against the slow model; with a low cost
 // limit the edit may be longer, but stays correct.
 TEST(LineDiff, ShortestEditOnRandomLines) {

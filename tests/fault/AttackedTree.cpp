@@ -33,11 +33,11 @@ void FaultAttackedTree::SetUp() {
         GTEST_SKIP() << "needs an unprivileged user (nobody) to attack as";
     user_ = pw->pw_uid;
     group_ = pw->pw_gid;
-    for (const char* folder : {"tree", "victim", "config/scrivox", "tmp", "cwd"})
+    for (const char* folder : {"tree", "victim", "config/scrivox", "state", "tmp", "cwd"})
         base_.MakeFolder(folder);
-    const std::pair<const char*, mode_t> modes[] = {{"", 0755},       {"tree", 0755},
-                                                    {"victim", 0700}, {"config", 0700},
-                                                    {"tmp", 01777},   {"cwd", 0755}};
+    const std::pair<const char*, mode_t> modes[] = {
+        {"", 0755},       {"tree", 0755}, {"victim", 0700}, {"config", 0700},
+        {"state", 0700}, {"tmp", 01777}, {"cwd", 0755}};
     for (const auto& [rel, mode] : modes)
         ASSERT_EQ(::chmod((*rel ? base_.Join(rel) : base_.Path()).c_str(), mode), 0) << rel;
     ASSERT_EQ(::chown(Tree().c_str(), user_, group_), 0);
@@ -134,7 +134,9 @@ FaultAttackedTree::Report FaultAttackedTree::Run(const std::string& filter,
     const std::string out = base_.Join("cwd/report.txt");
     const pid_t pid =
         Spawn({SCRIVOX_CLI_PATH, Tree(), filter, find, replace},
-              {{"XDG_CONFIG_HOME", base_.Join("config")}, {"TMPDIR", base_.Join("tmp")}},
+              {{"XDG_CONFIG_HOME", base_.Join("config")},
+               {"XDG_STATE_HOME", base_.Join("state")},
+               {"TMPDIR", base_.Join("tmp")}},
               base_.Join("cwd"), out);
     const ChildOutcome outcome = WaitForChild(pid, kRunDeadline);
     Report report;

@@ -7,6 +7,7 @@
 //     tree/     the user's: what each case builds and the run walks
 //     victim/   0700 root: root's files (0600), each holding the find text and a mark
 //     config/   the run's options store (XDG_CONFIG_HOME)
+//     state/    0700 root: the runs' journals (XDG_STATE_HOME)
 //     tmp/      1777: the run's temporary folder (TMPDIR)
 //     cwd/      where the run starts and its report is written
 //

@@ -1,6 +1,7 @@
 // The `scrivox` program killed at random moments of a Find over a tree of about 2,000 files: after
-// every kill each file is old or new, each backup whole, nothing stray in view; and the next run
-// finishes the job and leaves no temporary file.
+// every kill each file is old or new, each backup whole, nothing stray in view; an undo gives each
+// changed file back its old content; and the next run finishes the job and leaves no temporary
+// file.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
@@ -73,12 +75,14 @@ struct Stats {
 class FaultKilledRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        tree_ = base_.Join("tree");
-        for (const char* folder : {"tree", "config/scrivox", "tmp", "cwd"})
+        tree_ = base_.Join("vol/tree");
+        for (const char* folder : {"vol", "config/scrivox", "tmp", "cwd"})
             base_.MakeFolder(folder);
         // On a tmpfs, where flushing costs nothing, a run's time is spent reading and writing,
-        // so that is where the kills land.
-        mount_ = std::make_unique<ScopedTmpfs>(tree_, "size=256m");
+        // so that is where the kills land. The runs' journal lies beside the tree, on the same
+        // file system: it keeps old contents by a second name, as it does for most users.
+        mount_ = std::make_unique<ScopedTmpfs>(base_.Join("vol"), "size=256m");
+        base_.MakeFolder("vol/tree");
         MakeTree();
     }
 
@@ -96,9 +100,9 @@ protected:
         c.names = names;
         c.oldText = text;
         c.newText = ReferenceReplace(text, kFind, kReplace, true, false).output;
-        base_.Write("tree/" + names[0], text);
+        base_.Write("vol/tree/" + names[0], text);
         for (size_t i = 1; i < names.size(); ++i) {
-            base_.MakeFolder("tree/" + FolderPart(names[i]));
+            base_.MakeFolder("vol/tree/" + FolderPart(names[i]));
             ASSERT_EQ(::link(Path(names[0]).c_str(), Path(names[i]).c_str()), 0) << names[i];
         }
         for (const std::string& n : names)
@@ -119,7 +123,7 @@ protected:
                 folders.push_back(parent + "d" + std::to_string(folders.size()) + "/");
         }
         for (const std::string& f : folders)
-            base_.MakeFolder("tree/" + f);
+            base_.MakeFolder("vol/tree/" + f);
         const char* words[] = {"alpha ",     "beta\n",   "needl ", "eedle ", "Needle ",
                                "NEEDLE\r\n", "nee dle ", "gamma,", "\t",     "delta"};
         auto text = [&](size_t length, int needles) {
@@ -160,7 +164,9 @@ protected:
 
     pid_t Start(const std::string& outFile = "") {
         return Spawn({SCRIVOX_CLI_PATH, "-r+", tree_, kFilter, kFind, kReplace},
-                     {{"XDG_CONFIG_HOME", base_.Join("config")}, {"TMPDIR", base_.Join("tmp")}},
+                     {{"XDG_CONFIG_HOME", base_.Join("config")},
+                      {"XDG_STATE_HOME", base_.Join("vol/state")},
+                      {"TMPDIR", base_.Join("tmp")}},
                      base_.Join("cwd"), outFile);
     }
 
@@ -236,6 +242,45 @@ protected:
                               << ")";
             }
         }
+        return texts;
+    }
+
+    // `scrivox --undo` after a kill: each file the killed run changed has its old content again,
+    // the others are as they were; a cut in-place copy is not what the run left, so it stays.
+    // Returns each content's text.
+    std::vector<std::string> UndoAndCheck(const std::vector<std::string>& texts) {
+        const std::string out = base_.Join("undo-out");
+        ChildOutcome outcome =
+            WaitForChild(Spawn({SCRIVOX_CLI_PATH, "--undo"},
+                               {{"XDG_CONFIG_HOME", base_.Join("config")},
+                                {"XDG_STATE_HOME", base_.Join("vol/state")},
+                                {"TMPDIR", base_.Join("tmp")}},
+                               base_.Join("cwd"), out),
+                         120);
+        std::vector<std::string> after;
+        bool cut = false;
+        for (size_t i = 0; i < contents_.size(); ++i) {
+            const Content& c = contents_[i];
+            const std::optional<std::string> text = ReadFileBytes(Path(c.names[0]));
+            after.push_back(text.value_or(""));
+            const bool wasCut = texts[i] != c.oldText && texts[i] != c.newText;
+            cut = cut || wasCut;
+            EXPECT_TRUE(text == (wasCut ? texts[i] : c.oldText))
+                << c.names[0] << " after the undo: " << (text == c.newText ? "new" : "other");
+        }
+        // A run killed before it changed anything keeps no journal to undo.
+        const std::string report = ReadFileBytes(out).value_or("");
+        EXPECT_TRUE(outcome.exited &&
+                    (outcome.exitCode == (cut ? 1 : 0) ||
+                     (outcome.exitCode == 2 && texts == OldTexts())))
+            << report;
+        return after;
+    }
+
+    std::vector<std::string> OldTexts() const {
+        std::vector<std::string> texts;
+        for (const Content& c : contents_)
+            texts.push_back(c.oldText);
         return texts;
     }
 
@@ -325,6 +370,8 @@ protected:
         Stats stats;
         for (int kill = 0; kill < kKillsPerTest && !HasFailure(); ++kill) {
             Restore();
+            // The undo after the kill must find the killed run's journal or none, not an older one.
+            ASSERT_EQ(std::system(("rm -rf '" + base_.Join("vol/state") + "'").c_str()), 0);
             const double at = delay(rng);
             SCOPED_TRACE("kill " + std::to_string(kill) + " at " + std::to_string(at) + " s of " +
                          std::to_string(duration) + " s, seed " + std::to_string(seed));
@@ -336,7 +383,7 @@ protected:
             ++stats.kills;
             stats.killedMidRun += outcome.signal == SIGKILL ? 1 : 0;
             auto texts = CheckAfterKill(stats);
-            RunToCompletionAndCheck(texts);
+            RunToCompletionAndCheck(UndoAndCheck(texts));
         }
         std::printf(
             "[ kills ] %s, backups %s: %d kills (%d mid-run) over a %.3f s run; files found "

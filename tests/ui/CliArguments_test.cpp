@@ -29,7 +29,9 @@ std::string Describe(const CliRequest& r) {
     if (r.touchTime)
         s += " at=" + *r.touchTime;
     s += std::string(r.list ? " list" : "") + (r.quiet ? " quiet" : "") +
-         (r.noStore ? " nostore" : "") + (r.help ? " help" : "") + (r.version ? " version" : "");
+         (r.noStore ? " nostore" : "") + (r.help ? " help" : "") + (r.version ? " version" : "") +
+         (r.dryRun ? " dry" : "") + (r.diff ? " diff" : "") + (r.noUndo ? " noundo" : "") +
+         (r.undo ? " undo=" + *r.undo : "") + (r.runs ? " runs" : "");
     s += r.color == ColorWhen::Always ? " always" : r.color == ColorWhen::Never ? " never" : "";
     return s;
 }
@@ -56,6 +58,10 @@ TEST(CliArguments, EveryOptionBundlesAndTheEndOfOptions) {
         {{"d", "--", "-i", "--list", "-r+", "-", ""},
          "texts [d] [-i] [--list] [-r+] [-] [] r? c? w? b?"},
         {{"-", "d"}, "texts [-] [d] r? c? w? b?"},
+        {{"-nl", "--diff", "--no-undo", "d"}, "texts [d] r? c? w? b? list dry diff noundo"},
+        {{"--undo", "-n"}, "texts r? c? w? b? dry undo="},
+        {{"--undo=20261208-101500-2"}, "texts r? c? w? b? undo=20261208-101500-2"},
+        {{"--runs"}, "texts r? c? w? b? runs"},
     };
     for (const auto& c : cases) {
         CliRequest request;

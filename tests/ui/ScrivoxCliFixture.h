@@ -21,6 +21,7 @@ protected:
     Result Run(const std::vector<std::string>& args) {
         // A program that hangs fails its test (exit code 124) instead of stopping the suite.
         std::string cmd = env_ + " XDG_CONFIG_HOME=" + Quoted(home_.Path()) +
+                          " XDG_STATE_HOME=" + Quoted(state_.empty() ? home_.Join("state") : state_) +
                           " timeout 60 '" SCRIVOX_CLI_PATH "'";
         for (const std::string& a : args)
             cmd += " " + Quoted(a);
@@ -47,5 +48,6 @@ protected:
 
     TempDir home_;
     TempDir tree_;
-    std::string env_;  // variables for the program: "TZ=UTC"
+    std::string env_;    // variables for the program: "TZ=UTC"
+    std::string state_;  // its state folder, when not home_'s "state"
 };

@@ -281,6 +281,7 @@ TEST_F(ScrivoxCli, OptionsAreStoredBeforeTheRunAndHistoriesAfterIt) {
         ::close(out[0]);
         ::close(out[1]);
         ::setenv("XDG_CONFIG_HOME", home_.Path().c_str(), 1);
+        ::setenv("XDG_STATE_HOME", home_.Join("state").c_str(), 1);
         ::execl(SCRIVOX_CLI_PATH, "scrivox", "-r-", tree_.Path().c_str(), "*.c", "token", "T",
                 static_cast<char*>(nullptr));
         ::_exit(127);

@@ -4,6 +4,7 @@
 inline constexpr const char kCliHelp[] =
     R"(usage: scrivox [OPTIONS] [-r+|-r-] FOLDER FILTER FIND REPLACE
        scrivox [OPTIONS] [-r+|-r-] --touch[=TIME] FOLDER FILTER
+       scrivox --undo[=ID] [-n] [-l] [-q]  |  scrivox --runs
        scrivox --help | --version
 
 Runs the stored action on every file in FOLDER (and, with Subfolders, every folder below it)
@@ -32,18 +33,29 @@ Options (this run only, never stored):
       --find            run Find, whatever the stored action
       --touch[=TIME]    run Touch; TIME is 'YYYY-MM-DD HH:MM[:SS]' in local time or
                         '@SECONDS' since 1970 UTC (default: now); FIND and REPLACE may be left out
+  -n, --dry-run         write nothing: say what the run would change ("3 files would change.")
+      --diff            print each change as a unified diff (diff -u), paths relative to FOLDER
   -l, --list            print each changed file, relative to FOLDER, and its replacements
   -q, --quiet           print no report
       --no-store        neither read nor write the stored options and histories
       --color=WHEN      colour the list and the errors: auto (default), always, never
   -r+, -r-              walk the folders below FOLDER, or not (stored for the next run)
+      --no-undo         keep nothing to undo this run with
+      --undo[=ID]       take back the latest run not yet undone, or run ID; with -n, only say
+                        what it would restore; a file changed since the run is left as it is
+      --runs            list the kept runs: id, time, action, files, size of what they keep
   -h, --help            print this help;  -V, --version  print the version
   --                    ends the options, so that a text may begin with "-"
 Short options may go together: -iwb.
 
+Every run that changes files keeps a journal in ${XDG_STATE_HOME:-~/.local/state}/scrivox/runs:
+the old content of each changed file (by a second name, without copying, on the same file
+system) or its old time, for the last 20 runs and at most 1 GiB.
+
 Exit status: 0 the run finished and every file was done; 1 the run finished but some files
-failed (each is named on standard error); 2 nothing was run (a wrong command line, a FOLDER
-that is not a folder, the stored options locked by another program).
+failed or, for --undo, were left because they changed since (each is named on standard error);
+2 nothing was run (a wrong command line, a FOLDER that is not a folder, the stored options
+locked by another program, no run to undo or a damaged journal).
 
 The stored options live in ${XDG_CONFIG_HOME:-~/.config}/scrivox/user.reg, under
 [HKEY_CURRENT_USER\Software\Harrowfen\Scrivox\Options]:

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/RunReport.h"
+#include "engine/UnifiedDiff.h"
 
 namespace {
 
@@ -33,10 +34,11 @@ CliOutput::CliOutput(const CliRequest& request, Action action, const std::string
       quiet_(request.quiet),
       touch_(action == Action::Touch),
       preview_(request.dryRun),
+      diff_(request.diff && action == Action::Find),
       colorOut_(ColorOn(request.color, STDOUT_FILENO)),
       colorErr_(ColorOn(request.color, STDERR_FILENO)),
       progress_(::isatty(STDERR_FILENO) != 0),
-      prefix_(folder.size() + (!folder.empty() && folder.back() == '/' ? 0 : 1)),
+      prefix_(folder.empty() ? 0 : folder.size() + (folder.back() == '/' ? 0 : 1)),
       start_(std::chrono::steady_clock::now()) {}
 
 CliOutput::~CliOutput() {
@@ -48,7 +50,7 @@ void CliOutput::FileChanged(const std::string& path, uint64_t replacements) {
     if (!list_)
         return;
     ClearProgress();
-    const std::string rel = path.size() > prefix_ ? path.substr(prefix_) : path;
+    const std::string rel = Relative(path);
     if (colorOut_)
         std::printf("%s%s%s", kPathColor, rel.c_str(), kReset);
     else
@@ -61,6 +63,28 @@ void CliOutput::FileChanged(const std::string& path, uint64_t replacements) {
             std::printf(":%llu", static_cast<unsigned long long>(replacements));
     }
     std::putchar('\n');
+}
+
+std::string CliOutput::Relative(const std::string& path) const {
+    return path.size() > prefix_ ? path.substr(prefix_) : path;
+}
+
+void CliOutput::ChangeShown(const std::string& path,
+                            const std::string* oldText,
+                            const std::string* newText) {
+    ClearProgress();
+    const std::string rel = Relative(path);
+    // As diff says it of what it does not show line by line.
+    if (!oldText || !newText) {
+        std::printf("Files %s and %s differ (larger than %zu MiB; not shown)\n", rel.c_str(),
+                    rel.c_str(), kMaxDiffed >> 20);
+    } else if (oldText->find('\0') != std::string::npos ||
+               newText->find('\0') != std::string::npos) {
+        std::printf("Binary files %s and %s differ\n", rel.c_str(), rel.c_str());
+    } else {
+        const std::string diff = UnifiedDiff(*oldText, *newText, rel, rel, colorOut_);
+        std::fwrite(diff.data(), 1, diff.size(), stdout);
+    }
 }
 
 void CliOutput::Failed(const std::string& path, const std::string& reason) {

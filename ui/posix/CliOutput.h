@@ -8,13 +8,17 @@
 #include "engine/RunObserver.h"
 #include "ui/CliArguments.h"
 
-// What scrivox shows while and after a run: the changed files (--list) and the report on
-// standard output, each failure on standard error as "scrivox: PATH: reason", and, when standard
-// error is a terminal and the run takes more than half a second, one progress line there,
-// redrawn at most ten times a second and gone at the end.
+// What scrivox shows while and after a run: the changed files (--list), each change as a unified
+// diff (--diff) and the report on standard output, each failure on standard error as
+// "scrivox: PATH: reason", and, when standard error is a terminal and the run takes more than
+// half a second, one progress line there, redrawn at most ten times a second and gone at the end.
 class CliOutput final : public RunObserver {
 public:
-    // `folder` is the run's folder as given: listed paths are relative to it.
+    // Files larger than this get a one-line summary instead of a diff.
+    static constexpr size_t kMaxDiffed = size_t{8} << 20;
+
+    // `folder` is the run's folder as given: listed paths are relative to it (an empty one
+    // leaves them as they are).
     CliOutput(const CliRequest& request, Action action, const std::string& folder);
     ~CliOutput();
     CliOutput(const CliOutput&) = delete;
@@ -24,6 +28,10 @@ public:
     void Failed(const std::string& path, const std::string& reason) override;
     void FileLookedAt(uint64_t bytes) override;
     void BinaryLeftAlone(const std::string& path) override;
+    size_t ContentWanted() const override { return diff_ ? kMaxDiffed : 0; }
+    void ChangeShown(const std::string& path,
+                     const std::string* oldText,
+                     const std::string* newText) override;
     // The report, unless --quiet, on standard output, and on standard error how many binary
     // files Find left alone; the progress line goes first.
     void Report(const RunCounts& counts);
@@ -34,8 +42,9 @@ public:
 private:
     void ClearProgress();
     void DrawProgress();
+    std::string Relative(const std::string& path) const;
 
-    bool list_, quiet_, touch_, preview_;
+    bool list_, quiet_, touch_, preview_, diff_;
     bool colorOut_, colorErr_;
     bool progress_;  // standard error is a terminal
     size_t prefix_;  // how much of a path the folder takes

@@ -17,6 +17,7 @@
 #include "ui/TouchTime.h"
 #include "ui/posix/CliHelp.h"
 #include "ui/posix/CliOutput.h"
+#include "ui/posix/CliRuns.h"
 #include "version.h"
 
 namespace {
@@ -121,6 +122,12 @@ int main(int argc, char** argv) {
         std::printf("scrivox %s\n", SCRIVOX_VERSION_TEXT);
         return kDone;
     }
+    // The kept runs are not the stored options: neither is read or written.
+    if (request.runs || request.undo) {
+        if (std::optional<UsageError> error = CheckCliTexts(request, Action::Find))
+            return Refuse(error->message, error->hint);
+        return request.runs ? ListRunsCommand(request) : UndoCommand(request);
+    }
 
     // The store file is read once and written at most twice: before the run and after it.
     // Without a store nothing is read or written: the defaults and this run's options.
@@ -159,6 +166,7 @@ int main(int argc, char** argv) {
     how.store = store ? &*store : nullptr;
     how.storeAs = storeAs;
     how.emptyReplaceDeletes = true;
+    how.keepJournal = !request.noUndo;
     how.afterStoring = [&]() -> std::optional<std::string> {
         if (!session || session->Commit() || session->Problem() != RegistryProblem::Locked)
             return std::nullopt;
@@ -175,6 +183,8 @@ int main(int argc, char** argv) {
             return Refuse(*outcome.refusal);
         counts = outcome.counts;
         output.Report(counts);
+        if (!outcome.journalNote.empty())
+            std::cerr << "scrivox: note: " << outcome.journalNote << '\n';
     }
     if (store) {
         KeepHistories(*store, request.texts);
