@@ -39,6 +39,7 @@ FileRecurser::~FileRecurser() = default;
 bool FileRecurser::Recurse() {
     folders_.clear();
     handed_.clear();
+    stopped_ = false;
     std::vector<std::string> items;
     for (const Filter& filter : Filters)
         items.push_back(filter.Mask);
@@ -77,6 +78,8 @@ void FileRecurser::Walk(TFolder& folder) {
         for (size_t i = 0; i < folder.EntryCount(); ++i) {
             if (!folder.EntryIsFolder(i) || rules_->ExcludesFolder(folder.EntryName(i)))
                 continue;
+            if (StopNow())
+                return;
             Path.resize(nameStart);
             Path += folder.EntryName(i);
             TFolder sub;
@@ -87,8 +90,13 @@ void FileRecurser::Walk(TFolder& folder) {
             }
             Path += kPathSeparator;
             Walk(sub);
+            if (stopped_)
+                return;
         }
     }
+    Path.resize(nameStart);
+    if (Observer)
+        Observer->FolderEntered(Path);
 
     TFolder holder;  // a link target's folder, for the file being handed over
     std::string target;
@@ -109,6 +117,8 @@ void FileRecurser::Walk(TFolder& folder) {
             handedHere[it.Index()] = true;
             if (!handed_.insert(status.identity).second)
                 continue;
+            if (StopNow())
+                return;
             Path.resize(nameStart);
             Path += it.Name();
             TFileName file(Path);
@@ -118,6 +128,12 @@ void FileRecurser::Walk(TFolder& folder) {
             Processor->ProcessFile(file);
         }
     }
+}
+
+bool FileRecurser::StopNow() {
+    if (!stopped_ && Observer && Observer->StopWanted())
+        stopped_ = true;
+    return stopped_;
 }
 
 void FileRecurser::FolderFailed() {

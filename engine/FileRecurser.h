@@ -48,6 +48,8 @@ public:
 
     // Every level of the walk appends to the one working path, so Recurse is not re-entrant.
     bool Recurse();
+    // The observer asked the last walk to stop, and it did, between two files.
+    bool Stopped() const { return stopped_; }
 
     // The working path: the folder being walked, a separator and what was last appended.
     std::string Path;
@@ -55,11 +57,14 @@ public:
     std::vector<Filter> Filters;
     bool Subfolders;
     FileProcessorBase* Processor;
-    // Told of each folder that cannot be opened or listed; none by default.
+    // Told of each folder that cannot be opened or listed, and of each folder entered, and
+    // asked between files whether to stop; none by default.
     RunObserver* Observer = nullptr;
 
 private:
     void Walk(TFolder& folder);
+    // Asks the observer, and remembers a yes.
+    bool StopNow();
     // Tells the observer that the folder in Path cannot be walked.
     void FolderFailed();
     // Follows a link to a file inside the chosen folder: `holder` gets the target's folder,
@@ -78,4 +83,5 @@ private:
     std::unique_ptr<NameRules> rules_;
     // Where the chosen folder really is, for telling where a link leads within it.
     std::string rootPath_;
+    bool stopped_ = false;
 };

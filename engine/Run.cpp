@@ -6,6 +6,7 @@
 #include "engine/Replacer.h"
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
+#include "engine/RunReport.h"
 #include "engine/Toucher.h"
 
 namespace {
@@ -35,6 +36,11 @@ public:
         if (next_)
             next_->BinaryLeftAlone(path);
     }
+    void FolderEntered(const std::string& path) override {
+        if (next_)
+            next_->FolderEntered(path);
+    }
+    bool StopWanted() override { return next_ && next_->StopWanted(); }
     size_t ContentWanted() const override { return next_ ? next_->ContentWanted() : 0; }
     void ChangeShown(const std::string& path,
                      const std::string* oldText,
@@ -49,11 +55,14 @@ private:
     RunObserver* next_;
 };
 
-// The report, and below it why the run cannot be undone, when it cannot.
+// The report, after "Stopped." when the run was stopped, and below it why the run cannot be
+// undone, when it cannot.
 class NotedReport final : public ReportOwner {
 public:
-    NotedReport(ReportOwner& owner, const std::string& note) : owner_(owner), note_(note) {}
-    void ShowMessage(const std::string& text, const std::string& caption) override {
+    NotedReport(ReportOwner& owner, bool stopped, const std::string& note)
+        : owner_(owner), stopped_(stopped), note_(note) {}
+    void ShowMessage(const std::string& said, const std::string& caption) override {
+        const std::string text = stopped_ ? std::string(kStoppedLine) + "\n" + said : said;
         if (note_.empty()) {
             owner_.ShowMessage(text, caption);
             return;
@@ -65,28 +74,33 @@ public:
 
 private:
     ReportOwner& owner_;
+    const bool stopped_;
     const std::string note_;
 };
 
 // The walker ends, and its filters with it, before the report is shown; so does the journal.
+// Gives whether the walk was stopped.
 template <class Processor>
-void WalkAndReport(const JobSettings& job,
+bool WalkAndReport(const JobSettings& job,
                    Processor& processor,
                    ReportOwner* reportTo,
                    RunJournal* journal,
                    const CountingObserver& counting) {
+    bool stopped = false;
     {
         FileRecurser walker(job.folder, job.filter, job.subfolders, &processor);
         walker.Observer = processor.Observer;
         walker.Recurse();
+        stopped = walker.Stopped();
     }
     processor.FinishRun();
     if (journal)
         journal->Finish(counting.changed);
     if (reportTo) {
-        NotedReport report(*reportTo, journal ? journal->Shortfall() : std::string());
+        NotedReport report(*reportTo, stopped, journal ? journal->Shortfall() : std::string());
         processor.ShowResult(report);
     }
+    return stopped;
 }
 
 }  // namespace
@@ -106,7 +120,7 @@ RunCounts RunJob(const JobSettings& job,
         toucher.Observer = &counting;
         toucher.Preview = job.mode == RunMode::Preview;
         toucher.Journal = keeping;
-        WalkAndReport(job, toucher, reportTo, journal, counting);
+        counts.stopped = WalkAndReport(job, toucher, reportTo, journal, counting);
         counts.filesProcessed = toucher.FilesProcessed;
         counts.failures = counting.failures;
         counts.filesChanged = counting.changed;
@@ -116,7 +130,7 @@ RunCounts RunJob(const JobSettings& job,
     replacer.Observer = &counting;
     replacer.HoldFinishedFiles(kFilesFlushedTogether);
     replacer.Journal = keeping;
-    WalkAndReport(job, replacer, reportTo, journal, counting);
+    counts.stopped = WalkAndReport(job, replacer, reportTo, journal, counting);
     counts.filesProcessed = replacer.FilesProcessed;
     counts.replacementsMade = replacer.ReplacementsMade;
     counts.failures = counting.failures;

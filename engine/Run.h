@@ -40,6 +40,7 @@ struct RunCounts {
     int64_t failures = 0;      // files and folders the run could not do
     int64_t filesChanged = 0;  // files whose content (Find) or time (Touch) the run changed
     int64_t binaryLeftAlone = 0;
+    bool stopped = false;  // the observer stopped the walk between two files
 };
 
 // Builds the action's processor and a walker over the folder, walks, and, when `reportTo` is

@@ -32,6 +32,11 @@ public:
     }
     // A file read to its end (`bytes` of it), changed or not.
     virtual void FileLookedAt(uint64_t bytes) { (void)bytes; }
+    // A folder whose files the walk is about to hand over: the chosen one, or one below it.
+    virtual void FolderEntered(const std::string& path) { (void)path; }
+    // Asked between files, never inside one: true ends the walk there. The files done so far
+    // stay done, and the run reports what it did as stopped.
+    virtual bool StopWanted() { return false; }
 
 protected:
     ~RunObserver() = default;

@@ -5,6 +5,9 @@
 // The caption of every report, the Touch report's too.
 inline constexpr const char* kReportCaption = "Replace";
 
+// The first line of the report of a run stopped before its end.
+inline constexpr const char* kStoppedLine = "Stopped.";
+
 // "No files processed.", "1 file processed.", "3 files processed."
 std::string FilesLine(long long filesProcessed);
 // "No replacements made.", "1 replacement made.", "12 replacements made."
