@@ -1,6 +1,7 @@
 #include "ui/DoCommand.h"
 
 #include "engine/RunJournal.h"
+#include "framework/TFolder.h"
 #include "settings/TConfigFile.h"
 #include "settings/TConfigFileSection.h"
 
@@ -50,6 +51,10 @@ std::optional<std::string> CheckDoInputs(const JobSettings& job, bool emptyRepla
         if (job.replaceText.empty() && !emptyReplaceDeletes)
             return "Enter replace string.";
     }
+    // A folder that is not there would only give "No files processed.", as if it held nothing.
+    TFolder folder;
+    if (!folder.Open(job.folder))
+        return "Folder not found.";
     return std::nullopt;
 }
 

@@ -33,7 +33,8 @@ void ApplyOptions(const StoredOptions& options, JobSettings& job);
 
 // The first input check that fails, in the order the user reads them: "Enter folder.",
 // "Enter filter.", and for Find "Enter search string." and, unless an empty replace text is
-// taken to delete, "Enter replace string.".
+// taken to delete, "Enter replace string.", then "Folder not found." when the folder cannot be
+// opened (it is not there, or it is a file).
 std::optional<std::string> CheckDoInputs(const JobSettings& job, bool emptyReplaceDeletes = false);
 
 // Stores what a run goes with: Find writes the Find options and Action 1; Touch writes

@@ -60,10 +60,17 @@ TEST(DoCommand, ChecksInputsInOrderAndOnlyTheFirstFailureCounts) {
         {"d", "*.c", "a", "", Action::Find, "deletes"},
         {"d", "*.c", "", "", Action::Touch, nullptr},
         {"d", "*.c", "a", "b", Action::Find, nullptr},
+        // The folder is looked for last, whatever the action.
+        {"missing", "", "a", "b", Action::Find, "Enter filter."},
+        {"missing", "*.c", "a", "b", Action::Find, "Folder not found."},
+        {"missing", "*.c", "", "", Action::Touch, "Folder not found."},
+        {"a.txt", "*.c", "a", "b", Action::Find, "Folder not found."},
     };
+    TempDir dir;
+    dir.Write("a.txt", "a file, not a folder");
     for (const Case& c : cases) {
         JobSettings in;
-        in.folder = c.folder;
+        in.folder = std::string(c.folder) == "d" ? dir.Path() : *c.folder ? dir.Join(c.folder) : "";
         in.filter = c.filter;
         in.findText = c.find;
         in.replaceText = c.replace;
@@ -106,6 +113,11 @@ TEST(DoCommand, RefusalStoresNothingAndRunsNothing) {
     RecordingOwner owner;
     DoOutcome out = DoCommand(in, How(store, &owner));
     EXPECT_EQ(out.refusal, std::string("Enter replace string."));
+    EXPECT_TRUE(owner.shown.empty());
+    EXPECT_TRUE(store.EntryNames(kOptionsSection).empty());
+    in = FindInputs(dir.Join("gone"));
+    out = DoCommand(in, How(store, &owner));
+    EXPECT_EQ(out.refusal, std::string("Folder not found."));
     EXPECT_TRUE(owner.shown.empty());
     EXPECT_TRUE(store.EntryNames(kOptionsSection).empty());
     EXPECT_EQ(dir.Read("a.txt"), "cat");
