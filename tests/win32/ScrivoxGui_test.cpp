@@ -669,6 +669,11 @@ TEST_F(ScrivoxGui, HelpOpensAndClosesLeavingFieldsAlone) {
                 explains || WindowText(child).find("separated by semicolons") != std::string::npos;
         }
         EXPECT_TRUE(explains);
+        // Centred on the frame, not at its top-left corner (the frame lies well inside the screen).
+        RECT frame, box;
+        ASSERT_TRUE(::GetWindowRect(app.Frame(), &frame) && ::GetWindowRect(help, &box));
+        EXPECT_NEAR((box.left + box.right) / 2, (frame.left + frame.right) / 2, 2);
+        EXPECT_NEAR((box.top + box.bottom) / 2, (frame.top + frame.bottom) / 2, 2);
         if (byOk)
             ::PostMessageA(::GetDlgItem(help, IDOK), BM_CLICK, 0, 0);
         else
