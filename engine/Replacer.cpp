@@ -336,10 +336,12 @@ void Replacer::PutWaitingInPlace() {
     group.reserve(waiting_.size());
     for (auto& file : waiting_)
         group.push_back(file->sink.Replacement());
-    (void)TFileReplacement::FlushTogether(group.data(), group.size());
-    // Each file's journal entry is on the disk before the file changes.
+    // Each file's journal entry is on the disk before the file changes. Written first, the
+    // entries go to the disk with the group's flush where the journal shares its file system,
+    // and the journal's own flush then finds little left to do.
     for (auto& file : waiting_)
         Record(*file);
+    (void)TFileReplacement::FlushTogether(group.data(), group.size());
     if (Journal && !waiting_.empty())
         (void)Journal->Sync();
     for (auto& file : waiting_)

@@ -143,7 +143,7 @@ bool RunJournal::Begin(const JobSettings& job) {
         !Write("action\t" + std::string(job.action == Action::Touch ? "touch" : "find")) ||
         (job.action == Action::Find && (!Write("find\t" + JournalField(job.findText)) ||
                                         !Write("replace\t" + JournalField(job.replaceText)))) ||
-        !Sync()) {
+        !Sync() || !run_.Sync() || !runs_.Sync()) {
         shortfall_ = cannot + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
         (void)runs_.RemoveTree(id_.c_str());
@@ -223,7 +223,8 @@ bool RunJournal::Sync() {
     if (!unsynced_)
         return true;
     unsynced_ = false;
-    return journal_.Sync() && old_.Sync() && run_.Sync();
+    // The run's own folder and its place among the runs were put on the disk once, at the start.
+    return journal_.Sync() && old_.Sync();
 }
 
 void RunJournal::Finish(int64_t filesChanged) {

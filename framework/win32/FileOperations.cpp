@@ -8,6 +8,7 @@
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/RelativeOpen.h"
 #include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
@@ -56,10 +57,37 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     return SystemFailure();
 }
 
-// No name can be given to an open file without its path here: the caller copies.
-bool LinkOpenFile(const TFile&, const TFolder&, const std::string&) {
-    ::SetLastError(ERROR_NOT_SUPPORTED);
-    return SystemFailure();
+// Linked through the file's handle: CreateHardLinkW would look the file up by a name that may
+// lead to another file by now. The folder is reopened by its path, which the system resolved at
+// its open, and must be the very folder that is open. Wine links the name the file was opened
+// by, whatever that leads to by now: a link to another file than the open one is taken back.
+bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& name) {
+    const HANDLE h = reinterpret_cast<HANDLE>(file.NativeHandle());
+    const std::wstring wide = Widen(name);
+    FileIdentity expected;
+    BY_HANDLE_FILE_INFORMATION found;
+    uint64_t index = 0, linked = 0;
+    if (!file.IsOpen() || !folder.GetIdentity(expected) || !ReadIndex(h, index))
+        return SystemFailure();
+    UniqueFile at(::CreateFileW(Widen(folder.Path()).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!at || !::GetFileInformationByHandle(at.Get(), &found))
+        return SystemFailure();
+    if (found.dwVolumeSerialNumber != expected.device ||
+        ((uint64_t(found.nFileIndexHigh) << 32) | found.nFileIndexLow) != expected.index) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return SystemFailure();
+    }
+    if (!LinkRelative(h, at.Get(), wide))
+        return SystemFailure();
+    UniqueFile made(OpenRelative(at.Get(), wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll,
+                                 FILE_OPEN, FILE_OPEN_REPARSE_POINT));
+    if (made && ReadIndex(made.Get(), linked) && linked == index)
+        return true;
+    if (made)
+        (void)DeleteThroughHandle(made.Get());
+    return Failure(FileProblem::NotTheFileListed);
 }
 
 bool MoveFileBetween(const TFolder& from,

@@ -21,10 +21,14 @@ constexpr DWORD kLinkOrFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DI
 struct TFileReplacement::Impl {
     std::wstring target;    // the file's verbatim path
     FileStamp expected;     // the file as it was opened for reading
-    DWORD attributes = 0;   // its attributes then
+    DWORD attributes = 0;   // what the new file gets: the model's, else the file's own
+    int64_t lastWrite = 0;  // the same, kept with KeepLastWriteTime
+    int64_t creation = 0;   // the file's own
+    bool modelled = false;  // given another file's security and attributes
     UniqueFile temp;        // the new content
     std::wstring tempName;  // its path
     bool inPlace = false;
+    bool timeFixed = false;  // the new file's last-write time set through its handle
 
     // The name still leads to the file that was read, as it was read, and is no link.
     bool StillTheFileRead() const {
@@ -48,12 +52,32 @@ struct TFileReplacement::Impl {
                            : FileProblem::NotTheFileListed);
     }
 
-    // The file's last-write time as it was read, given to `h` after its last write.
+    // The file's (or the model's) last-write time as it was read, given to `h` after its last
+    // write.
     bool KeepTime(HANDLE h) const {
         FILETIME time;
-        time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(expected.lastWrite));
-        time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(expected.lastWrite) >> 32);
+        time.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(lastWrite));
+        time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(lastWrite) >> 32);
         return ::SetFileTime(h, nullptr, nullptr, &time) != 0;
+    }
+
+    // The last-write time the new file takes the name with, set through its handle: a file
+    // system may set a written file's time again when the handle closes, unless it was set
+    // through it, and the time told by NewStamp must be the one the file keeps.
+    bool FixTime(bool keepTime) {
+        if (timeFixed || inPlace)
+            return true;
+        FILE_BASIC_INFO now;
+        if (!::GetFileInformationByHandleEx(temp.Get(), FileBasicInfo, &now, sizeof now))
+            return SystemFailure();
+        FILE_BASIC_INFO change{};  // zero times change nothing
+        change.LastWriteTime.QuadPart = keepTime ? lastWrite : now.LastWriteTime.QuadPart;
+        // A model's copy takes the name by a plain rename, which keeps no creation time.
+        if (modelled)
+            change.CreationTime.QuadPart = creation;
+        if (!::SetFileInformationByHandle(temp.Get(), FileBasicInfo, &change, sizeof change))
+            return SystemFailure();
+        return timeFixed = true;
     }
 
     bool CopyInPlace(bool keepTime) {
@@ -121,22 +145,27 @@ struct TFileReplacement::Impl {
 TFileReplacement::TFileReplacement() : impl_(new Impl) {}
 TFileReplacement::~TFileReplacement() = default;
 
-bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
+bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const TFile* model) {
     Impl& s = *impl_;
     const HANDLE in = reinterpret_cast<HANDLE>(scanned.NativeHandle());
+    const HANDLE like = model ? reinterpret_cast<HANDLE>(model->NativeHandle()) : in;
     // Not GetFileInformationByHandle: the volume serial number it looks up costs more than
     // the whole rest of a file's replacement under some systems.
-    FILE_BASIC_INFO basic;
+    FILE_BASIC_INFO basic, likeBasic;
     FILE_STANDARD_INFO standard;
     TFolder own;
     const TFolder* folder = nullptr;
     std::string name;
-    if (!scanned.IsOpen() || !scanned.GetStamp(s.expected) ||
+    if (!scanned.IsOpen() || (model && !model->IsOpen()) || !scanned.GetStamp(s.expected) ||
         !::GetFileInformationByHandleEx(in, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(like, FileBasicInfo, &likeBasic, sizeof likeBasic) ||
         !::GetFileInformationByHandleEx(in, FileStandardInfo, &standard, sizeof standard) ||
         standard.Directory || !LocateFile(file, own, folder, name))
         return SystemFailure();
-    s.attributes = basic.FileAttributes;
+    s.attributes = likeBasic.FileAttributes;
+    s.lastWrite = likeBasic.LastWriteTime.QuadPart;
+    s.creation = basic.CreationTime.QuadPart;
+    s.modelled = model != nullptr;
     const std::wstring where = Widen(folder->Path());
     s.target = PathIn(where, Widen(name));
     // A plain path is looked up here, after the read: it must still name the file read.
@@ -159,8 +188,24 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned) {
     // The new content is readable by those who may read the file, and no one else, from the
     // first byte on; the new file, once in place, gives nobody more than the old one did. A
     // file whose security cannot be given is rewritten in place instead, keeping its own.
-    if (!CopySecurity(in, s.temp.Get()))
+    if (!CopySecurity(like, s.temp.Get()))
         s.inPlace = true;
+    return true;
+}
+
+bool TFileReplacement::InPlace() const {
+    return impl_->inPlace;
+}
+
+bool TFileReplacement::NewStamp(FileStamp& stamp, bool& timeKnown) {
+    Impl& s = *impl_;
+    if (!s.temp || !s.FixTime(keepTime_) || !ReadStamp(s.temp.Get(), stamp))
+        return SystemFailure();
+    timeKnown = !s.inPlace;
+    if (s.inPlace) {
+        stamp.identity = s.expected.identity;  // the file keeps its own
+        stamp.lastWrite = 0;
+    }
     return true;
 }
 
@@ -184,17 +229,19 @@ bool TFileReplacement::Commit() {
     // content, made from what was read, is dropped.
     uint64_t made;
     if (!ReadIndex(s.temp.Get(), made) || (keepTime_ && !s.KeepTime(s.temp.Get())) ||
-        !s.StillTheFileRead())
+        (s.modelled && !s.FixTime(keepTime_)) || !s.StillTheFileRead())
         return SystemFailure();
     s.temp.Reset();  // ReplaceFile opens it itself
     // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
     // moved the file away, the new content takes its place all the same; where it changed
     // nothing (a file system that cannot), a plain rename that waits for the disk does the job
     // for the content, the security having been given already. Either replaces the name itself:
-    // a link that took it is never written through.
-    if (!::ReplaceFileW(s.target.c_str(), s.tempName.c_str(), nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                        nullptr)) {
+    // a link that took it is never written through. A model's copy has the model's security,
+    // which ReplaceFile would replace by the file's, and its times: it goes by the rename alone.
+    if (s.modelled || !::ReplaceFileW(s.target.c_str(), s.tempName.c_str(), nullptr,
+                                      REPLACEFILE_IGNORE_MERGE_ERRORS |
+                                          REPLACEFILE_IGNORE_ACL_ERRORS,
+                                      nullptr, nullptr)) {
         const DWORD error = ::GetLastError();
         const bool movedAway = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
                                error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;

@@ -52,6 +52,65 @@ bool Is(PSID sid, const Sid& known) {
     return sid && !known.empty() && ::EqualSid(sid, const_cast<BYTE*>(known.data()));
 }
 
+Sid WellKnown(WELL_KNOWN_SID_TYPE type) {
+    Sid sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = static_cast<DWORD>(sid.size());
+    if (!::CreateWellKnownSid(type, nullptr, sid.data(), &size))
+        return Sid();
+    sid.resize(size);
+    return sid;
+}
+
+// Those a private folder may grant access to besides this user: the system itself, and the
+// Administrators, who may take any file anyway. The creator-owner and owner-rights entries that
+// a profile's lists may hold name the owner, this user.
+struct TrustedSids {
+    Sid system = WellKnown(WinLocalSystemSid);
+    Sid administrators = WellKnown(WinBuiltinAdministratorsSid);
+    Sid creatorOwner = WellKnown(WinCreatorOwnerSid);
+    Sid ownerRights = WellKnown(WinCreatorOwnerRightsSid);
+};
+
+const TrustedSids& Trusted() {
+    static const TrustedSids sids;
+    return sids;
+}
+
+// The self-relative descriptor that PrivateSecurity gives, made once.
+struct PrivateDescriptor {
+    std::vector<BYTE> bytes;  // empty when it could not be made
+    PrivateDescriptor() {
+        const Sid& user = Process().user;
+        const TrustedSids& trusted = Trusted();
+        if (user.empty() || trusted.system.empty() || trusted.administrators.empty())
+            return;
+        const Sid* granted[] = {&user, &trusted.system, &trusted.administrators};
+        DWORD aclSize = sizeof(ACL);
+        for (const Sid* sid : granted)
+            aclSize += sizeof(ACCESS_ALLOWED_ACE) + static_cast<DWORD>(sid->size());
+        std::vector<BYTE> acl(aclSize);
+        auto list = reinterpret_cast<PACL>(acl.data());
+        if (!::InitializeAcl(list, aclSize, ACL_REVISION))
+            return;
+        for (const Sid* sid : granted)
+            if (!::AddAccessAllowedAceEx(list, ACL_REVISION,
+                                         OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                                         FILE_ALL_ACCESS, const_cast<BYTE*>(sid->data())))
+                return;
+        SECURITY_DESCRIPTOR absolute;
+        DWORD size = 0;
+        if (!::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
+            !::SetSecurityDescriptorOwner(&absolute, const_cast<BYTE*>(user.data()), FALSE) ||
+            !::SetSecurityDescriptorDacl(&absolute, TRUE, list, FALSE) ||
+            !::SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+            return;
+        ::MakeSelfRelativeSD(&absolute, nullptr, &size);
+        bytes.resize(size);
+        if (size == 0 || !::MakeSelfRelativeSD(&absolute, bytes.data(), &size))
+            bytes.clear();
+    }
+};
+
 // Setting an owner needs WRITE_OWNER, which a new file's maker does not always get; it is asked
 // for only when the owner differs, on a second handle so that the file's own open stays as small.
 void GiveOwner(HANDLE to, PSID owner, PSID group) {
@@ -95,4 +154,46 @@ bool OwnedByThisUser(HANDLE file) {
                           nullptr, nullptr, sd.Out()) != ERROR_SUCCESS)
         return false;
     return Is(owner, Process().user) || Is(owner, Process().owner);
+}
+
+PSECURITY_DESCRIPTOR PrivateSecurity() {
+    static PrivateDescriptor descriptor;
+    return descriptor.bytes.empty() ? nullptr : descriptor.bytes.data();
+}
+
+bool IsPrivateToThisUser(HANDLE h) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    UniqueLocal<PSECURITY_DESCRIPTOR> sd;
+    if (::GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                          &owner, nullptr, &dacl, nullptr, sd.Out()) != ERROR_SUCCESS)
+        return false;
+    const ProcessSids& self = Process();
+    const TrustedSids& trusted = Trusted();
+    // No list at all lets everyone do everything.
+    if (!dacl || !(Is(owner, self.user) || Is(owner, self.owner)))
+        return false;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&header)))
+            return false;
+        switch (header->AceType) {
+            case ACCESS_DENIED_ACE_TYPE:
+            case ACCESS_DENIED_OBJECT_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+                continue;  // takes away, grants nothing
+            case ACCESS_ALLOWED_ACE_TYPE:
+                break;
+            default:
+                return false;  // grants by rules no profile folder uses: not taken on trust
+        }
+        auto allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        const PSID sid = &allowed->SidStart;
+        if (allowed->Mask != 0 && !Is(sid, self.user) && !Is(sid, self.owner) &&
+            !Is(sid, trusted.system) && !Is(sid, trusted.administrators) &&
+            !Is(sid, trusted.creatorOwner) && !Is(sid, trusted.ownerRights))
+            return false;
+    }
+    return true;
 }

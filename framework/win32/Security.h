@@ -15,3 +15,13 @@
 // owner the process gives what it makes (an elevated administrator's files belong to the
 // Administrators group).
 bool OwnedByThisUser(HANDLE file);
+
+// What a user profile gives its own folders: this user owns it, and this user, SYSTEM and the
+// Administrators have full access and nobody else any, folders and files inside inheriting it;
+// protected, so that nothing the folder above grants is added. Null when the process's user
+// cannot be told.
+PSECURITY_DESCRIPTOR PrivateSecurity();
+
+// Whether the open folder or file (open with READ_CONTROL) is this user's own and grants access
+// to nobody but this user, SYSTEM and the Administrators.
+bool IsPrivateToThisUser(HANDLE h);

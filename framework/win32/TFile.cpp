@@ -10,6 +10,8 @@
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/RelativeOpen.h"
+#include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
@@ -84,6 +86,55 @@ bool TFile::OpenRead(const TFileName& file) {
     stamp_ = stamp;
     stamped_ = true;
     return true;
+}
+
+// By the folder's verbatim path, as OpenRead takes a walk's names; the name itself, if a reparse
+// point, is opened to be refused.
+bool TFile::OpenIn(const TFolder& folder, const char* name) {
+    const std::wstring wide = Widen(name);
+    if (!IsPlainName(wide)) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return SystemFailure();
+    }
+    // Shared with a writer too: a live run's journal is read by a listing of the runs.
+    UniqueFile h(::CreateFileW(PathIn(Widen(folder.Path()), wide).c_str(), GENERIC_READ, kShareAll,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FileStamp stamp;
+    DWORD attributes = 0;
+    if (!h || !ReadStamp(h.Get(), stamp, &attributes))
+        return SystemFailure();
+    if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+        return Failure(FileProblem::NotTheFileListed);
+    if (::GetFileType(h.Get()) != FILE_TYPE_DISK)
+        return Failure(FileProblem::NotRegularFile);
+    *this = TFile();
+    handle_ = reinterpret_cast<intptr_t>(h.Release());
+    stamp_ = stamp;
+    stamped_ = true;
+    return true;
+}
+
+bool TFile::CreateIn(const TFolder& folder, const char* name) {
+    const std::wstring wide = Widen(name);
+    SECURITY_ATTRIBUTES security{sizeof security, PrivateSecurity(), FALSE};
+    if (!IsPlainName(wide))
+        ::SetLastError(ERROR_INVALID_NAME);
+    if (!IsPlainName(wide) || !security.lpSecurityDescriptor)
+        return SystemFailure();
+    // CREATE_NEW takes no existing name, a reparse point's included, and follows none.
+    UniqueFile h(::CreateFileW(PathIn(Widen(folder.Path()), wide).c_str(),
+                               GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_DELETE, &security, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!h)
+        return SystemFailure();
+    *this = TFile();
+    handle_ = reinterpret_cast<intptr_t>(h.Release());
+    return true;
+}
+
+bool TFile::Sync() {
+    return (IsOpen() && ::FlushFileBuffers(AsHandle(handle_))) || SystemFailure();
 }
 
 bool TFile::CreateTemp(std::string& name) {

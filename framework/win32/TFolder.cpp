@@ -11,6 +11,7 @@
 #include "framework/PathSyntax.h"
 #include "framework/FileAttributes.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/FolderImpl.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 
@@ -18,9 +19,6 @@ namespace {
 
 // What one request for a folder's entries reads at most; big folders take several.
 constexpr DWORD kListBytes = 64 * 1024;
-
-// Folders are opened to be listed and looked at: they stay open to anyone else meanwhile.
-constexpr DWORD kListAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES;
 
 // A folder whose entries the process may not read still has a path and an identity; List then
 // finds nothing in it.
@@ -34,14 +32,6 @@ HANDLE OpenFolderHandle(const std::wstring& path, DWORD flags) {
     return h;
 }
 
-// A folder itself, not a link to one nor a file.
-bool IsPlainFolder(HANDLE h) {
-    FILE_BASIC_INFO basic;
-    return ::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) &&
-           (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 uint32_t AttributesOf(DWORD attributes) {
     constexpr uint32_t kKept = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory |
                                kAttrArchive | kAttrTemporary | kAttrLink;
@@ -49,16 +39,6 @@ uint32_t AttributesOf(DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_DEVICE)
         mapped |= kAttrSpecial;
     return mapped;
-}
-
-// Where the root of a verbatim path ends: "\\?\C:\" or "\\?\UNC\server\share\".
-size_t RootLength(const std::wstring& path) {
-    const std::wstring unc = L"\\\\?\\UNC\\";
-    if (path.rfind(unc, 0) != 0)
-        return path.size() >= 7 && path[5] == L':' ? 7 : path.size();
-    size_t server = path.find(L'\\', unc.size());
-    size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
-    return share == std::wstring::npos ? path.size() : share + 1;
 }
 
 std::wstring WithoutTrailingSeparator(std::wstring path) {
@@ -84,50 +64,58 @@ bool IdentityOf(HANDLE h, FileIdentity& identity) {
 
 }  // namespace
 
-// The listing is filled by List, which is const: it reads what is there, once. So is the
-// folder's identity, which the volume's serial number, costly to ask for, is part of.
-struct TFolder::Impl {
-    UniqueFile dir;
-    bool listed = false;
-    std::string names;                // every listed name, each ending with a NUL
-    std::vector<uint32_t> offsets;    // where each name starts in `names`
-    std::vector<DWORD> attributes;    // as listed
-    std::vector<uint64_t> indexes;    // as listed; 0 where the file system gave none
-    mutable bool identified = false;  // `identity` read
-    mutable FileIdentity identity;
+bool IsPlainFolder(HANDLE h) {
+    FILE_BASIC_INFO basic;
+    return ::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) &&
+           (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
-    bool Identify() const {
-        if (!identified)
-            identified = IdentityOf(dir.Get(), identity);
-        return identified;
-    }
+size_t RootLength(const std::wstring& path) {
+    const std::wstring unc = L"\\\\?\\UNC\\";
+    if (path.rfind(unc, 0) != 0)
+        return path.size() >= 7 && path[5] == L':' ? 7 : path.size();
+    size_t server = path.find(L'\\', unc.size());
+    size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? path.size() : share + 1;
+}
 
-    void Add(const wchar_t* name, size_t length, DWORD attributes, uint64_t index) {
-        const bool dots =
-            (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
-        if (dots)
-            return;
-        offsets.push_back(static_cast<uint32_t>(names.size()));
-        names += Narrow(name, length);
-        names += '\0';
-        this->attributes.push_back(attributes);
-        indexes.push_back(index);
-    }
+bool TFolder::Impl::Identify() const {
+    if (!identified)
+        identified = IdentityOf(dir.Get(), identity);
+    return identified;
+}
 
-    // Lists by the folder's path, without file numbers: each entry's is asked for when needed.
-    bool SearchByName(const TFolder& folder) {
-        WIN32_FIND_DATAW data;
-        UniqueFind find(::FindFirstFileExW(PathIn(folder, "*").c_str(), FindExInfoBasic, &data,
-                                           FindExSearchNameMatch, nullptr,
-                                           FIND_FIRST_EX_LARGE_FETCH));
-        if (!find)
-            return SystemFailure();
-        do
-            Add(data.cFileName, std::wcslen(data.cFileName), data.dwFileAttributes, 0);
-        while (::FindNextFileW(find.Get(), &data));
-        return ::GetLastError() == ERROR_NO_MORE_FILES;
-    }
-};
+void TFolder::Impl::Add(const wchar_t* name, size_t length, DWORD attributes, uint64_t index) {
+    const bool dots =
+        (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+    if (dots)
+        return;
+    offsets.push_back(static_cast<uint32_t>(names.size()));
+    names += Narrow(name, length);
+    names += '\0';
+    this->attributes.push_back(attributes);
+    indexes.push_back(index);
+}
+
+bool TFolder::Impl::SearchByName(const TFolder& folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFind find(::FindFirstFileExW(PathIn(folder, "*").c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find)
+        return SystemFailure();
+    do
+        Add(data.cFileName, std::wcslen(data.cFileName), data.dwFileAttributes, 0);
+    while (::FindNextFileW(find.Get(), &data));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+void TFolder::Impl::Adopt(TFolder& folder, UniqueFile dir, const std::wstring& path) {
+    folder.impl_.reset(new Impl);
+    folder.impl_->dir = std::move(dir);
+    folder.path_ = Narrow(path.c_str());
+    folder.serial_ = NextSerial();
+}
 
 TFolder::TFolder() : impl_(new Impl) {}
 TFolder::~TFolder() = default;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "framework/FileIdentity.h"
 #include "framework/FileOperations.h"
 #include "framework/TFile.h"
 #include "framework/TFileName.h"
@@ -27,6 +29,60 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+// Who may do what with a file, as SDDL ("D:P(A;;FA;;;...)"); empty when it cannot be read.
+std::string DaclOf(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    std::string text;
+    if (GetNamedSecurityInfoW(WidePath(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return text;
+    LPWSTR sddl = nullptr;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+        text = Narrow(sddl);
+        LocalFree(sddl);
+    }
+    LocalFree(sd);
+    return text;
+}
+
+// Sets what `sddl` says of the file's owner or access control list; returns the error.
+DWORD SetSecurity(const std::string& path, SECURITY_INFORMATION what, const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
+                                                              nullptr))
+        return GetLastError();
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    PSID owner = nullptr;
+    GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+    GetSecurityDescriptorOwner(sd, &owner, &defaulted);
+    std::wstring wide = WidePath(path);
+    DWORD error =
+        SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
+    LocalFree(sd);
+    return error;
+}
+
+std::wstring ThisUser() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    char buffer[256];
+    DWORD size = sizeof buffer;
+    std::wstring text;
+    LPWSTR sid = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, size, &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+        text = sid;
+        LocalFree(sid);
+    }
+    CloseHandle(token);
+    return text;
+}
+#endif
 
 bool Replace(const std::string& path,
              const std::string& content,
@@ -187,59 +243,83 @@ TEST(FileReplacement, GroupFlushedReplacementsCommitWhole) {
     EXPECT_EQ(dir.Read("other name"), dir.Read("linked.txt"));
 }
 
+// What NewStamp tells before the commit is what the file is after it: the journal recognises the
+// file by it. A file rewritten in place keeps its identity, and its time is not known before.
+TEST(FileReplacement, NewStampTellsWhatTheFileWillBe) {
+    TempDir dir;
+    dir.Write("a.txt", "old");
+    dir.Write("one.txt", "old");
+    MakeHardLink(dir.Join("one.txt"), dir.Join("two.txt"));
+    for (const std::string name : {"a.txt", "one.txt"}) {
+        TFileReplacement r;
+        FileStamp before, told, after;
+        bool timeKnown = false;
+        ASSERT_TRUE(GetFileStamp(dir.Join(name), before));
+        ASSERT_TRUE(r.Begin(dir.Join(name)));
+        EXPECT_EQ(r.InPlace(), name == "one.txt");
+        ASSERT_TRUE(r.Write("new content", 11));
+        ASSERT_TRUE(r.NewStamp(told, timeKnown));
+        ASSERT_TRUE(r.Commit());
+        ASSERT_TRUE(GetFileStamp(dir.Join(name), after));
+        EXPECT_EQ(told.size, 11u);
+        EXPECT_EQ(told.identity, after.identity) << name;
+        EXPECT_EQ(timeKnown, !r.InPlace());
+        if (timeKnown)
+            EXPECT_EQ(told.lastWrite, after.lastWrite) << name;
+        else
+            EXPECT_EQ(after.identity, before.identity) << name;
+    }
+}
+
+// An undo puts old content back with what the old file had: the model's permissions (Windows:
+// attributes and access control list) and, kept, its time; not those of the file it replaces.
+TEST(FileReplacement, AModelGivesTheNewFileWhatItHas) {
+    TempDir dir;
+    dir.Write("a.txt", "the run's content");
+    dir.Write("model.txt", "old content");
+    const auto old = fs::last_write_time(dir.Join("model.txt")) - std::chrono::hours(240);
+    fs::last_write_time(dir.Join("model.txt"), old);
 #ifdef _WIN32
-// Who may do what with a file, as SDDL ("D:P(A;;FA;;;...)"); empty when it cannot be read.
-std::string DaclOf(const std::string& path) {
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    std::string text;
-    if (GetNamedSecurityInfoW(WidePath(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
-        return text;
-    LPWSTR sddl = nullptr;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
-        text = Narrow(sddl);
-        LocalFree(sddl);
-    }
-    LocalFree(sd);
-    return text;
+    ASSERT_TRUE(SetFileAttributesW(WidePath(dir.Join("model.txt")).c_str(),
+                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_EQ(SetSecurity(dir.Join("model.txt"),
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                          L"D:P(A;;FA;;;" + ThisUser() + L")(A;;FA;;;WD)"),
+              DWORD{ERROR_SUCCESS});
+    const std::string modelDacl = DaclOf(dir.Join("model.txt"));
+    ASSERT_NE(modelDacl, DaclOf(dir.Join("a.txt")));
+#else
+    ASSERT_EQ(::chmod(dir.Join("a.txt").c_str(), 0600), 0);
+    ASSERT_EQ(::chmod(dir.Join("model.txt").c_str(), 0640), 0);
+#endif
+    TFile current, model;
+    ASSERT_TRUE(current.OpenRead(dir.Join("a.txt")) && model.OpenRead(dir.Join("model.txt")));
+    TFileReplacement r;
+    r.KeepLastWriteTime(true);
+    ASSERT_TRUE(r.Begin(TFileName(dir.Join("a.txt")), current, &model));
+    ASSERT_TRUE(r.Write("old content", 11));
+    FileStamp told;
+    bool timeKnown = false;
+    ASSERT_TRUE(r.NewStamp(told, timeKnown) && timeKnown);
+    // Closed first: Wine replaces no file that is open, though its handle lets others delete it.
+    ASSERT_TRUE(current.Close());
+    ASSERT_TRUE(r.Commit());
+    EXPECT_EQ(dir.Read("a.txt"), "old content");
+    EXPECT_EQ(fs::last_write_time(dir.Join("a.txt")), old);
+    EXPECT_EQ(Leftovers(dir.Path()), 0u);
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(WidePath(dir.Join("a.txt")).c_str());
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_FALSE(attributes & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(DaclOf(dir.Join("a.txt")), modelDacl);
+#else
+    struct stat st;
+    ASSERT_EQ(::stat(dir.Join("a.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+#endif
 }
 
-// Sets what `sddl` says of the file's owner or access control list; returns the error.
-DWORD SetSecurity(const std::string& path, SECURITY_INFORMATION what, const std::wstring& sddl) {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd,
-                                                              nullptr))
-        return GetLastError();
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    PSID owner = nullptr;
-    GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
-    GetSecurityDescriptorOwner(sd, &owner, &defaulted);
-    std::wstring wide = WidePath(path);
-    DWORD error =
-        SetNamedSecurityInfoW(&wide[0], SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
-    LocalFree(sd);
-    return error;
-}
-
-std::wstring ThisUser() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    char buffer[256];
-    DWORD size = sizeof buffer;
-    std::wstring text;
-    LPWSTR sid = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer, size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
-        text = sid;
-        LocalFree(sid);
-    }
-    CloseHandle(token);
-    return text;
-}
-
+#ifdef _WIN32
 // The backup and the new content carry the original's access control list, not the one the
 // folder gives new files: here everyone may change the file. (Wine keeps a list as the Unix
 // permissions it maps to, which tell this one from a new file's.)
