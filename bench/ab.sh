@@ -68,14 +68,17 @@ options() {  # ACTION: 1 Find, 2 Touch
 }
 
 # Prints the seconds one run takes; its tree stays in $area/work-WHO, its report in $area/out-WHO.
+# Its journal goes to an empty state folder of its own, never to the user's, so that every run
+# pays the same for it.
 timed() {  # WHO PROGRAM FIND REPLACE
-    local work=$area/work-$1
-    rm -rf "$work"
+    local work=$area/work-$1 state=$area/state-$1
+    rm -rf "$work" "$state"
+    mkdir -p "$state"
     cp -a "$tree" "$work"
     sync
     find "$work" -type f -print0 | xargs -0 cat >/dev/null
     local t0=$EPOCHREALTIME
-    XDG_CONFIG_HOME=$area/config "$2" "$work" "$filter" "$3" "$4" >"$area/out-$1"
+    XDG_CONFIG_HOME=$area/config XDG_STATE_HOME=$state "$2" "$work" "$filter" "$3" "$4" >"$area/out-$1"
     local t1=$EPOCHREALTIME
     python3 -c "print(f'{$t1 - $t0:.4f}')"
 }

@@ -8,8 +8,10 @@
 # bench/gen_tree.py's defaults when it is missing, and works in build/bench-compare, which it
 # removes when it is done (a failed check leaves it for a look). Every timed run gets a fresh copy
 # of the tree, made, synced and read once beforehand, so that only the tool is timed and the page
-# cache is warm. Tools take turns within each round, so that load from elsewhere hits all alike.
-# Every tool's resulting tree must be byte-identical to Scrivox's, or the script fails.
+# cache is warm; every scrivox run also gets an empty state folder there (XDG_STATE_HOME), so that
+# its journal never lands in the user's and each run pays the same for it. Tools take turns within
+# each round, so that load from elsewhere hits all alike. Every tool's resulting tree must be
+# byte-identical to Scrivox's, or the script fails.
 #
 #   --runs N          timed runs per tool and scenario (default 5; the median needs at least 5)
 #   --no-huge         skip the peak-memory run on a 5 GiB sparse file
@@ -65,8 +67,8 @@ if [ ${#packages[@]} -gt 0 ]; then
 fi
 
 mkdir -p build
-echo "Building the native preset (scrivox, find_bench)..."
-{ cmake --preset native && cmake --build --preset native -j2 --target scrivox find_bench; } \
+echo "Building the native preset (scrivox, find_bench, sha_bench)..."
+{ cmake --preset native && cmake --build --preset native -j2 --target scrivox find_bench sha_bench; } \
     >build/compare-build.log 2>&1 || { cat build/compare-build.log; exit 1; }
 scrivox=$root/build/native/bin/scrivox
 
@@ -82,6 +84,7 @@ mkdir -p "$area"
 work=$area/work       # the fresh copy a timed run works on
 ref=$area/ref         # Scrivox's result, which every other tool's must equal
 cfg=$area/config      # XDG_CONFIG_HOME of the timed scrivox runs
+state=$area/state     # XDG_STATE_HOME of every scrivox run: its journals, emptied before each
 list=$area/files.list # the files Scrivox processes, NUL-separated, relative to the tree
 times=$area/times.tsv
 tools=$area/tools.tsv
@@ -192,7 +195,8 @@ put v_cc "$(cc --version | head -1)"
 
 # --- One timed run -----------------------------------------------------------------------------
 fresh_copy() {
-    rm -rf "$work"
+    rm -rf "$work" "$state"
+    mkdir -p "$state"  # no earlier run's journal to list or drop: every run pays the same for its own
     cp -a "$tree" "$work"
     sync  # the copy's writeback, and the last removal's, must not land inside the timed run
     find "$work" -type f -print0 | xargs -0 cat >/dev/null  # warm: every byte read once
@@ -238,12 +242,41 @@ if files != want_files or (want_made >= 0 and made != want_made):
 PY
 }
 
-check_same() {  # SCENARIO TOOL EXPECTED-TREE
+# A preview's report: the files the run changed, and the replacements it made, in the conditional.
+check_preview() {  # SCENARIO FILES REPLACEMENTS
+    python3 - "$area/out" "$2" "$3" "$1" <<'PY'
+import re, sys
+text = open(sys.argv[1]).read()
+def number(words):
+    m = re.search(r"^(No|\d+) " + words, text, re.M)
+    return None if not m else 0 if m.group(1) == "No" else int(m.group(1))
+files, made = number(r"files? would change\."), number(r"replacements? would be made\.")
+want_files, want_made = int(sys.argv[2]), int(sys.argv[3])
+if files != want_files or made != want_made:
+    sys.exit(f"FAIL: scrivox -n in \"{sys.argv[4]}\" reported {files} files that would change and "
+             f"{made} replacements; the run changes {want_files} files and makes {want_made}.\n"
+             f"Its output:\n{text}")
+PY
+}
+
+check_same() {  # SCENARIO TOOL EXPECTED-TREE [WHOSE]
     if ! diff -r -q "$work" "$3" >"$area/diff" 2>&1; then
-        echo "First differences (work = $2's result, other = Scrivox's):" >&2
+        echo "First differences (work = $2's result, other = ${4:-Scrivox's}):" >&2
         head -20 "$area/diff" >&2
-        fail "the tree $2 left in \"$1\" is not byte-identical to Scrivox's"
+        fail "the tree $2 left in \"$1\" is not byte-identical to ${4:-Scrivox's}"
     fi
+}
+
+# What each variant leaves in its state folder: a journal where it changed files and keeps one,
+# nothing where it keeps none.
+check_state() {  # SCENARIO TOOL EXPECTED
+    case $2 in
+        scrivox-nojournal | scrivox-preview)
+            [ -z "$(ls -A "$state")" ] || fail "$2 left something in its state folder in \"$1\"" ;;
+        scrivox | scrivox-nosync)
+            [ "$3" = 0 ] || [ -n "$(ls -A "$state/scrivox/runs" 2>/dev/null)" ] ||
+                fail "$2 kept no journal in \"$1\"" ;;
+    esac
 }
 
 # Files whose last-write time the run changed (cp -a kept the tree's), i.e. that it rewrote.
@@ -273,6 +306,7 @@ add_tool() {  # SCENARIO TOOL COMMAND NOTE
     local shown=${3//"$(q "$list")"/LIST}
     shown=${shown//"$(q "$area/touch_loop")"/bench/touch_loop}
     shown=${shown//"$(q "$cfg")"/CONFIG}
+    shown=${shown//"$(q "$state")"/STATE}
     shown=${shown//"$(q "$scrivox")"/build/native/bin/scrivox}
     shown=${shown//"$(q "$area/empty")"/EMPTY}
     printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$shown" "$4" >>"$tools"
@@ -288,14 +322,21 @@ run_replace() {
             tool=${tool_names[$i]}
             [[ $tool != scrivox* ]] || write_options "$case" "$whole" 1
             run_timed "$scenario" "$tool" "${tool_cmds[$i]}"
-            if [[ $tool == scrivox* ]]; then
+            if [ "$tool" = scrivox-preview ]; then
+                # As many files as Scrivox's run of this round wrote (the first round's count).
+                check_preview "$scenario" "$(awk -F'\t' -v s="$scenario" \
+                    '$1 == s && $2 == "scrivox" { print $3 }' "$extra")" "$expected" || exit 1
+            elif [[ $tool == scrivox* ]]; then
                 check_report "$scenario" "$nfiles" "$expected" || exit 1
             fi
+            [[ $tool != scrivox* ]] || check_state "$scenario" "$tool" "$expected"
             if [ "$r" = 1 ]; then
                 printf '%s\t%s\t%s\n' "$scenario" "$tool" "$(files_written)" >>"$extra"
             fi
             if [ "$tool" = scrivox ] && [ "$expected" != 0 ] && [ ! -d "$ref" ]; then
                 mv "$work" "$ref"
+            elif [ "$tool" = scrivox-preview ]; then
+                check_same "$scenario" "$tool" "$tree" "the tree as it was"
             else
                 check_same "$scenario" "$tool" "$([ "$expected" = 0 ] && echo "$tree" || echo "$ref")"
             fi
@@ -305,11 +346,13 @@ run_replace() {
     put "load_${scenario}_after" "$(load)"
 }
 
-scrivox_cmd() {  # FIND [FOLDER [WRAPPER]]
-    echo "XDG_CONFIG_HOME=$(q "$cfg") ${3:+$3 }$(q "$scrivox") -r+ ${2:-.} $(q "$filter") $(q "$1") $(q "$repl")"
+scrivox_cmd() {  # FIND [FOLDER [WRAPPER [OPTION]]]
+    echo "XDG_CONFIG_HOME=$(q "$cfg") XDG_STATE_HOME=$(q "$state") ${3:+$3 }$(q "$scrivox") ${4:+$4 }-r+ ${2:-.} $(q "$filter") $(q "$1") $(q "$repl")"
 }
 # The same run with every fsync and sync made a no-op: what the engine costs without the flushes.
 nosync_note="diagnostic, not a peer: the same run under eatmydata, which makes fsync a no-op"
+# The same run keeping nothing to undo it with: what the journal costs.
+nojournal_note="diagnostic, not a peer: the same run with --no-undo, which keeps no journal (no old content kept, no SHA-256 of the new, no journal file to write and flush)"
 sed_literal() { printf '%s' "$1" | sed 's/[][\/.*^$]/\\&/g'; }  # a literal in a BRE
 sed_replacement() { printf '%s' "$1" | sed 's/[\/&]/\\&/g'; }
 
@@ -335,8 +378,12 @@ for scenario in cs none; do
     tool_names=()
     tool_cmds=()
     add_tool $scenario scrivox "$(scrivox_cmd "$find")" "CaseSensitive yes, WholeWords no"
-    [ $scenario = none ] ||
-        add_tool $scenario scrivox-nosync "$(scrivox_cmd "$find" . eatmydata)" "$nosync_note"
+    if [ $scenario = cs ]; then
+        add_tool cs scrivox-nosync "$(scrivox_cmd "$find" . eatmydata)" "$nosync_note"
+        add_tool cs scrivox-nojournal "$(scrivox_cmd "$find" . "" --no-undo)" "$nojournal_note"
+        add_tool cs scrivox-preview "$(scrivox_cmd "$find" . "" -n)" \
+            "diagnostic: the preview (-n), the same walk and scan writing nothing; it must report the files and replacements the run changes and makes, and leave the tree as it was"
+    fi
     add_tool $scenario sd "xargs -0 sd -s $(q "$find") $(q "$repl") <$(q "$list")" \
         "string mode; runs a thread per core"
     add_tool $scenario sed "xargs -0 sed -i -e $(q "s/$(sed_literal "$find")/$(sed_replacement "$repl")/g") <$(q "$list")" \
@@ -354,6 +401,7 @@ tool_names=()
 tool_cmds=()
 add_tool ww scrivox "$(scrivox_cmd "$token")" "CaseSensitive no, WholeWords yes"
 add_tool ww scrivox-nosync "$(scrivox_cmd "$token" . eatmydata)" "$nosync_note"
+add_tool ww scrivox-nojournal "$(scrivox_cmd "$token" . "" --no-undo)" "$nojournal_note"
 add_tool ww sd "xargs -0 sd $(q "(?i-u)\\b$token\\b") $(q "$repl") <$(q "$list")" \
     "regex mode; (?-u) makes \\b and case folding ASCII-only"
 add_tool ww sed "xargs -0 sed -i -E -e $(q "s/\\<$(sed_literal "$token")\\>/$(sed_replacement "$repl")/gI") <$(q "$list")" \
@@ -444,8 +492,10 @@ with open(path, "r+b") as f:
     f.write(block)
 PY
         write_options yes no 1
+        rm -rf "$state"
+        mkdir -p "$state"
         t0=$EPOCHREALTIME
-        (export XDG_CONFIG_HOME=$cfg; /usr/bin/time -v -o "$area/mem.txt" \
+        (export XDG_CONFIG_HOME=$cfg XDG_STATE_HOME=$state; /usr/bin/time -v -o "$area/mem.txt" \
             "$scrivox" -r- "$hdir" big.dat "$token" "$repl") >"$area/out" 2>&1 ||
             { cat "$area/out" "$area/mem.txt" >&2; fail "scrivox failed on the 5 GiB file"; }
         t1=$EPOCHREALTIME
@@ -461,6 +511,22 @@ PY
 else
     put mem_note "skipped (--no-huge)"
 fi
+
+# SHA-256 on each compression this processor has: what the journal pays per byte it hashes.
+echo "SHA-256 (sha_bench)"
+{
+    echo "<!-- sha_bench:begin -->"
+    echo "## SHA-256 of a changed file's new content (sha_bench)"
+    echo
+    echo "A run that keeps a journal hashes every byte it writes. \`build/native/bin/sha_bench\` on"
+    echo "this machine, $(date -u '+%Y-%m-%d'), \`$(git describe --always --dirty 2>/dev/null || echo unknown)\`:"
+    echo
+    build/native/bin/sha_bench --repeat "$((runs > 3 ? runs : 3))"
+    echo
+    echo "The x86 path is taken where the processor has the SHA extensions (cpuid), the portable"
+    echo "one elsewhere; \`engine_tests\` checks that both give the same digests."
+    echo "<!-- sha_bench:end -->"
+} >"$area/sha_bench.md" || fail "sha_bench failed"
 
 # The engine-level table, from bench/run.sh.
 if [ "$findbench" = 1 ]; then

@@ -1,12 +1,13 @@
 #include "engine/Sha256.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
-namespace {
+#include "engine/Sha256Compress.h"
 
 // The first 32 bits of the fractional parts of the cube roots of the first 64 primes.
-constexpr std::uint32_t kRound[64] = {
+const std::uint32_t sha256::kRound[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -16,6 +17,8 @@ constexpr std::uint32_t kRound[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
+
+namespace {
 
 constexpr std::uint32_t Rotr(std::uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
@@ -36,7 +39,11 @@ void Sha256::Reset() {
     length_ = 0;
 }
 
-void Sha256::Compress(const std::uint8_t* block) {
+namespace sha256 {
+
+namespace {
+
+void CompressBlock(std::uint32_t state[8], const std::uint8_t* block) {
     std::uint32_t w[64];
     for (int i = 0; i < 16; ++i)
         w[i] = LoadBigEndian(block + 4 * i);
@@ -45,8 +52,8 @@ void Sha256::Compress(const std::uint8_t* block) {
         std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int i = 0; i < 64; ++i) {
         std::uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
         std::uint32_t choice = (e & f) ^ (~e & g);
@@ -63,20 +70,65 @@ void Sha256::Compress(const std::uint8_t* block) {
         b = a;
         a = t1 + t2;
     }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
 }
+
+CompressFunction For(Path path) {
+    switch (path) {
+        case Path::Portable: return CompressPortable;
+        case Path::X86ShaExtensions: return X86ShaExtensions();
+    }
+    return nullptr;
+}
+
+// Chosen once, on first use; a test may choose again.
+std::atomic<CompressFunction>& Chosen() {
+    static std::atomic<CompressFunction> chosen{X86ShaExtensions() ? X86ShaExtensions()
+                                                                   : CompressPortable};
+    return chosen;
+}
+
+}  // namespace
+
+void CompressPortable(std::uint32_t state[8], const std::uint8_t* blocks, std::size_t count) {
+    for (; count > 0; --count, blocks += 64)
+        CompressBlock(state, blocks);
+}
+
+bool UsePath(Path path) {
+    const CompressFunction f = For(path);
+    if (!f)
+        return false;
+    Chosen().store(f, std::memory_order_relaxed);
+    return true;
+}
+
+Path PathInUse() {
+    return Compress() == CompressPortable ? Path::Portable : Path::X86ShaExtensions;
+}
+
+const char* PathName(Path path) {
+    return path == Path::Portable ? "portable" : "x86 SHA extensions";
+}
+
+CompressFunction Compress() {
+    return Chosen().load(std::memory_order_relaxed);
+}
+
+}  // namespace sha256
 
 void Sha256::Update(const void* data, std::size_t size) {
     if (size == 0)
         return;  // data may be null then
     const auto* p = static_cast<const std::uint8_t*>(data);
+    const sha256::CompressFunction compress = sha256::Compress();
     length_ += size;
     if (buffered_ > 0) {
         std::size_t take = std::min(size, buffer_.size() - buffered_);
@@ -86,12 +138,16 @@ void Sha256::Update(const void* data, std::size_t size) {
         size -= take;
         if (buffered_ < buffer_.size())
             return;
-        Compress(buffer_.data());
+        compress(state_.data(), buffer_.data(), 1);
         buffered_ = 0;
     }
-    // Whole blocks straight from the caller's memory.
-    for (; size >= buffer_.size(); p += buffer_.size(), size -= buffer_.size())
-        Compress(p);
+    // Whole blocks straight from the caller's memory, all in one call.
+    const std::size_t blocks = size / buffer_.size();
+    if (blocks > 0) {
+        compress(state_.data(), p, blocks);
+        p += blocks * buffer_.size();
+        size -= blocks * buffer_.size();
+    }
     if (size > 0) {
         std::memcpy(buffer_.data(), p, size);
         buffered_ = size;

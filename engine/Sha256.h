@@ -26,7 +26,6 @@ public:
 
 private:
     void Reset();
-    void Compress(const std::uint8_t* block);
 
     std::array<std::uint32_t, 8> state_;
     std::array<std::uint8_t, 64> buffer_;
