@@ -156,6 +156,8 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
             return Restore::Changed;
         TFileName file(e.path);
         file.SetFoundIn(&folder, now.identity);
+        // Windows sets a time only on a file that nobody else holds open, this program included.
+        current = TFile();
         return preview || SetLastWriteStamp(file, e.oldTime) ? Restore::Done
                                                                      : Restore::Failed;
     }
@@ -188,7 +190,12 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
     if (e.keptLinked && !replacement.InPlace()) {
         if (HashOf(model) != e.keptHash)
             return Restore::KeptContentDamaged;
-        return model.Sync() && MoveFileBetween(old, e.number, folder, name) && folder.Sync()
+        if (!model.Sync())
+            return Restore::Failed;
+        // Windows renames over no file that is open, nor a file of its own that is.
+        current = TFile();
+        model = TFile();
+        return MoveFileBetween(old, e.number, folder, name) && folder.Sync()
                    ? Restore::Done
                    : Restore::Failed;
     }
@@ -208,6 +215,7 @@ Restore RestoreFile(const Entry& e, const TFolder& old, bool preview) {
     }
     if (ToHex(hash.Final()) != e.keptHash)
         return Restore::KeptContentDamaged;
+    current = TFile();  // a file rewritten in place is opened without sharing, on Windows
     return replacement.Commit() ? Restore::Done : Restore::Failed;
 }
 

@@ -146,6 +146,8 @@ bool RunJournal::Begin(const JobSettings& job) {
         !Sync() || !run_.Sync() || !runs_.Sync()) {
         shortfall_ = cannot + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
+        run_ = TFolder();  // Windows removes no folder that is still open
+        old_ = TFolder();
         (void)runs_.RemoveTree(id_.c_str());
         id_.clear();
         return false;
@@ -232,6 +234,8 @@ void RunJournal::Finish(int64_t filesChanged) {
         return;
     if (filesChanged == 0 && next_ == 0) {
         journal_ = TFile();
+        run_ = TFolder();
+        old_ = TFolder();
         (void)runs_.RemoveTree(id_.c_str());
         id_.clear();
         return;

@@ -134,7 +134,15 @@ bool TFile::CreateIn(const TFolder& folder, const char* name) {
 }
 
 bool TFile::Sync() {
-    return (IsOpen() && ::FlushFileBuffers(AsHandle(handle_))) || SystemFailure();
+    if (!IsOpen())
+        return SystemFailure();
+    if (::FlushFileBuffers(AsHandle(handle_)))
+        return true;
+    if (::GetLastError() != ERROR_ACCESS_DENIED)
+        return SystemFailure();
+    // Only a handle that may write can be flushed: a file open for reading gets one of its own.
+    UniqueFile writable(::ReOpenFile(AsHandle(handle_), GENERIC_WRITE, kShareAll, 0));
+    return (writable && ::FlushFileBuffers(writable.Get())) || SystemFailure();
 }
 
 bool TFile::CreateTemp(std::string& name) {
