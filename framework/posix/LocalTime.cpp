@@ -53,3 +53,16 @@ bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
     utc = TimeFromUnix(static_cast<int64_t>(seconds), 0);
     return true;
 }
+
+bool UtcToLocalOnThatDate(TTime utc, TDateTime& local) {
+    int64_t seconds, nanoseconds;
+    TimeToUnix(utc, seconds, nanoseconds);
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm fields = {};
+    if (static_cast<int64_t>(t) != seconds || !::localtime_r(&t, &fields))
+        return false;
+    local = TDateTime{fields.tm_year + 1900, fields.tm_mon + 1,
+                      fields.tm_mday,        fields.tm_hour,
+                      fields.tm_min,         fields.tm_sec > 59 ? 59 : fields.tm_sec};
+    return true;
+}
