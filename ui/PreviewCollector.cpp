@@ -72,8 +72,8 @@ void PreviewCollector::ChangeShown(const std::string& path,
                                    const std::string* newText) {
     Shown& shown = pending_[path];
     if (!oldText || !newText) {
-        shown.shown = kept_ < maxKept_ ? PreviewFile::Shown::TooLarge
-                                       : PreviewFile::Shown::OverBudget;
+        shown.shown =
+            kept_ < maxKept_ ? PreviewFile::Shown::TooLarge : PreviewFile::Shown::OverBudget;
         return;
     }
     if (oldText->find('\0') != std::string::npos || newText->find('\0') != std::string::npos) {

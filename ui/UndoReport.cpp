@@ -28,8 +28,7 @@ std::string Quoted(const std::string& text) {
 }  // namespace
 
 std::string UndoReportText(const UndoOutcome& outcome, bool preview) {
-    std::string text =
-        Files(outcome.restored) + (preview ? " would be restored." : " restored.");
+    std::string text = Files(outcome.restored) + (preview ? " would be restored." : " restored.");
     if (outcome.leftChanged == 1)
         text += "\n1 file was left because it changed since.";
     else if (outcome.leftChanged > 1)
@@ -50,8 +49,8 @@ std::string DateTimeText(const TDateTime& t) {
 }
 
 std::string UndoQuestion(const RunRecord& run, const TDateTime& localTime) {
-    std::string text = "Undo the run of " + DateTimeText(localTime) + "?\n\nFolder: " +
-                       run.folder + "\n";
+    std::string text =
+        "Undo the run of " + DateTimeText(localTime) + "?\n\nFolder: " + run.folder + "\n";
     const std::string files = run.files == 0 ? "no files" : Files(run.files);
     if (run.action == "touch")
         text += "It touched " + files + ".";
@@ -60,8 +59,9 @@ std::string UndoQuestion(const RunRecord& run, const TDateTime& localTime) {
                 " in " + files + ".";
     if (!run.ended)
         text += " It was stopped before it ended.";
-    return text + "\n\nEach file gets back what it had before the run, unless it has changed "
-                  "since.";
+    return text +
+           "\n\nEach file gets back what it had before the run, unless it has changed "
+           "since.";
 }
 
 std::string AsSentence(const std::string& message) {

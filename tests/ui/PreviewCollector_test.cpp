@@ -94,7 +94,8 @@ TEST(PreviewCollector, KeepsWhatItShowsBounded) {
         EXPECT_NE(preview.ChangesText(files[i]).find("no more than 150 bytes"), std::string::npos);
     }
     for (const PreviewFile& f : files)
-        EXPECT_EQ(preview.ChangesText(f).find('\n') == std::string::npos, &f != &files[2]) << f.name;
+        EXPECT_EQ(preview.ChangesText(f).find('\n') == std::string::npos, &f != &files[2])
+            << f.name;
 }
 
 // A name is never a line of the diff: a line feed in it shows as '?' in the header.
