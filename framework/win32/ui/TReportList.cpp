@@ -43,15 +43,16 @@ void TReportList::Select(int row) {
     Send(LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
 }
 
-bool TReportList::Notify(const NMHDR& header) {
+bool TReportList::Notify(NMHDR& header) {
     if (header.hwndFrom != hwnd_ || header.code != LVN_GETDISPINFOA)
         return false;
-    LVITEMA& item = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
     if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0)
         return true;
-    const std::string cell = cellText_ && item.iItem >= 0 && item.iItem < RowCount()
-                    ? cellText_(item.iItem, item.iSubItem)
-                    : std::string();
+    const std::string cell = cellText_ && item.iItem >= 0 && item.iItem < RowCount() &&
+                                     item.iSubItem >= 0 && item.iSubItem < columns_
+                                 ? cellText_(item.iItem, item.iSubItem)
+                                 : std::string();
     // Into the control's own buffer, cut to fit: a name longer than a cell shows is cut there
     // anyway. A cut never ends inside a UTF-8 sequence.
     size_t n = cell.size();

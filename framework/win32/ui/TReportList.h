@@ -28,7 +28,7 @@ public:
     void Select(int row);
 
     // The dialog passes its WM_NOTIFY from this control here; true when it was answered.
-    bool Notify(const NMHDR& header);
+    bool Notify(NMHDR& header);
 
 private:
     int columns_ = 0;
