@@ -29,8 +29,8 @@ void ScrivoxGui::SetUpTestSuite() {
     ::RegDeleteTreeA(HKEY_CURRENT_USER, kSavedKey);
     HKEY existing = nullptr;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kSavedKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &saved, nullptr) == ERROR_SUCCESS) {
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kSavedKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &saved, nullptr) == ERROR_SUCCESS) {
             ::RegCopyTreeA(existing, nullptr, saved);
             ::RegCloseKey(saved);
         }
@@ -43,8 +43,8 @@ void ScrivoxGui::TearDownTestSuite() {
     HKEY saved = nullptr;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSavedKey, 0, KEY_READ, &saved) == ERROR_SUCCESS) {
         HKEY restored = nullptr;
-        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &restored, nullptr) == ERROR_SUCCESS) {
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &restored, nullptr) == ERROR_SUCCESS) {
             ::RegCopyTreeA(saved, nullptr, restored);
             ::RegCloseKey(restored);
         }

@@ -28,8 +28,7 @@ std::vector<Shown> ShownChildren(HWND parent) {
          child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (!::IsWindowVisible(child))
             continue;
-        Shown s{child, ClassName(child), WindowText(child), ::GetWindowLongA(child, GWL_STYLE),
-                {}};
+        Shown s{child, ClassName(child), WindowText(child), ::GetWindowLongA(child, GWL_STYLE), {}};
         ::GetWindowRect(child, &s.rect);
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&s.rect), 2);
         shown.push_back(s);
@@ -53,8 +52,8 @@ public:
         HDC screen = ::GetDC(nullptr);
         const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
         ::ReleaseDC(nullptr, screen);
-        font_ = ::CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                              0, 0, PROOF_QUALITY, FF_DONTCARE, "MS Sans Serif");
+        font_ = ::CreateFontA(height, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
+                              0, PROOF_QUALITY, FF_DONTCARE, "MS Sans Serif");
     }
     ~DialogFont() { ::DeleteObject(font_); }
     DialogFont(const DialogFont&) = delete;

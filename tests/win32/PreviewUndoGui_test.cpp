@@ -120,7 +120,7 @@ TEST_F(ScrivoxGui, PreviewRunAndUndoRoundTrip) {
     Press(preview, IDC_PREVIEW_RUN);
     const SeenMessageBox report = app.TakeMessageBox();
     EXPECT_EQ(report.caption, "Replace");
-    EXPECT_EQ(report.text, "2 files processed.\n3 replacements made.");
+    EXPECT_EQ(report.text, "3 files processed.\n3 replacements made.");
     EXPECT_EQ(files_.Read("a.txt"), "bye world,\r\nbye \xc3\xa9t\xc3\xa9\r\n");
     EXPECT_EQ(files_.Read("sub/b.txt"), "say bye\n");
     EXPECT_TRUE(OptionsStored());
@@ -245,14 +245,13 @@ TEST_F(ScrivoxGui, UndoAsksAndLeavesWhatChangedSince) {
 
     // A second run; its journal is damaged while the question is open.
     app.Click(IDOK);
-    EXPECT_EQ(app.TakeMessageBox().text, "2 files processed.\n2 replacements made.");
+    EXPECT_EQ(app.TakeMessageBox().text, "2 files processed.\n1 replacement made.");
     std::vector<RunRecord> runs = ListRuns();
     ASSERT_EQ(runs.size(), 2u);
     const std::string id = runs.back().id;
     app.Click(IDC_UNDO);
-    app.TakeMessageBox(IDYES, [&] {
-        WriteWholeFile(RunsFolder() + "\\" + id + "\\journal", "not a journal");
-    });
+    app.TakeMessageBox(
+        IDYES, [&] { WriteWholeFile(RunsFolder() + "\\" + id + "\\journal", "not a journal"); });
     const SeenMessageBox refusal = app.TakeMessageBox();
     EXPECT_EQ(refusal.text, "The journal of run " + id + " is damaged: nothing was restored.");
     EXPECT_TRUE(refusal.hasIcon);
@@ -282,16 +281,16 @@ TEST_F(ScrivoxGui, UnattendedRunCanBeUndone) {
 TEST_F(ScrivoxGui, RunWithoutAJournalSaysSoInItsReport) {
     files_.Write("a.txt", "hello");
     state_.Write("not a folder", "");
-    ASSERT_TRUE(::SetEnvironmentVariableW(L"LOCALAPPDATA",
-                                          Widen(state_.Join("not a folder")).c_str()));
+    ASSERT_TRUE(
+        ::SetEnvironmentVariableW(L"LOCALAPPDATA", Widen(state_.Join("not a folder")).c_str()));
     Scrivox app;
     Start(app);
     FillFind(app, files_.Path(), "*.txt");
     app.Click(IDOK);
     const std::string report = app.TakeMessageBox().text;
-    EXPECT_EQ(report.rfind("1 file processed.\n1 replacement made.\n\nThis run cannot be undone: ",
-                           0),
-              0u)
+    EXPECT_EQ(
+        report.rfind("1 file processed.\n1 replacement made.\n\nThis run cannot be undone: ", 0),
+        0u)
         << report;
     EXPECT_EQ(files_.Read("a.txt"), "bye");
     Quit(app);

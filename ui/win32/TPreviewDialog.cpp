@@ -75,9 +75,12 @@ void TPreviewDialog::SetupControls() {
                   [&files](int row, int column) -> std::string {
                       const PreviewFile& file = files[size_t(row)];
                       switch (column) {
-                          case 0: return file.name;
-                          case 1: return file.folder;
-                          default: return std::to_string(file.replacements);
+                          case 0:
+                              return file.name;
+                          case 1:
+                              return file.folder;
+                          default:
+                              return std::to_string(file.replacements);
                       }
                   });
     if (!files.empty()) {
@@ -106,7 +109,7 @@ bool TPreviewDialog::EvCommand(int id, unsigned code) {
 INT_PTR TPreviewDialog::DialogMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_NOTIFY: {
-            const NMHDR& header = *reinterpret_cast<const NMHDR*>(lParam);
+            NMHDR& header = *reinterpret_cast<NMHDR*>(lParam);
             if (list_.Notify(header))
                 return TRUE;
             if (header.hwndFrom == list_.GetHandle() && header.code == NM_DBLCLK) {
