@@ -46,6 +46,11 @@ void TPreviewDialog::SetupControls() {
     ::GetWindowRect(hwnd_, &window);
     minimum_ = {window.right - window.left, window.bottom - window.top};
     totalsText_.SetText(totals_);
+    // The program's icon in the caption; a shared icon, which the system frees.
+    if (HANDLE icon = ::LoadImageA(GetModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
+                                   ::GetSystemMetrics(SM_CXSMICON),
+                                   ::GetSystemMetrics(SM_CYSMICON), LR_SHARED))
+        Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
     // Diffs line up only in a font of one width; the dialog's height, so nothing else moves.
     if (HFONT dialogFont = reinterpret_cast<HFONT>(changes_.Send(WM_GETFONT))) {
