@@ -22,3 +22,7 @@ int64_t CurrentUtcOffset();
 // calendars read it: a summer date gets the summer offset whenever it is converted. A time that
 // a daylight-saving change skips moves on by the change; one that it repeats takes either.
 [[nodiscard]] bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc);
+
+// The local date and time a clock showed at `utc`, by the time zone's rules on that date (a
+// summer date with the summer offset); false for a time the conversions cannot take.
+[[nodiscard]] bool UtcToLocalOnThatDate(TTime utc, TDateTime& local);

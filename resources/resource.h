@@ -10,6 +10,7 @@
 
 #define IDD_MAIN 2000
 #define IDD_HELP 2001
+#define IDD_PREVIEW 2002
 
 // Main dialog; IDOK (1) is "&Do!", IDCANCEL (2) is "&Quit".
 #define IDC_FOLDER_LIST 101
@@ -31,5 +32,14 @@
 #define IDC_CREATE_BACKUPS 117
 #define IDC_KEEP_DATES 118
 #define IDC_BINARY_FILES 119
+#define IDC_PREVIEW 120
+#define IDC_UNDO 121
+
+// Preview window; IDCANCEL (2) is "Close". Enter (IDOK) shows the selected file's changes.
+#define IDC_PREVIEW_TOTALS 201
+#define IDC_PREVIEW_LIST 202
+#define IDC_PREVIEW_CHANGES_LABEL 203
+#define IDC_PREVIEW_CHANGES 204
+#define IDC_PREVIEW_RUN 205
 
 #endif

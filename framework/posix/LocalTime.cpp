@@ -53,3 +53,20 @@ bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
     utc = TimeFromUnix(static_cast<int64_t>(seconds), 0);
     return true;
 }
+
+bool UtcToLocalOnThatDate(TTime utc, TDateTime& local) {
+    // The times Windows takes, so that both platforms agree.
+    if (utc.ticks < 0)
+        return false;
+    int64_t seconds, nanoseconds;
+    TimeToUnix(utc, seconds, nanoseconds);
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm fields = {};
+    if (static_cast<int64_t>(t) != seconds || !::localtime_r(&t, &fields) ||
+        fields.tm_year + 1900 > kMaxYear)
+        return false;
+    local = TDateTime{fields.tm_year + 1900, fields.tm_mon + 1,
+                      fields.tm_mday,        fields.tm_hour,
+                      fields.tm_min,         fields.tm_sec > 59 ? 59 : fields.tm_sec};
+    return true;
+}

@@ -68,3 +68,15 @@ bool LocalToUtcOnThatDate(const TDateTime& local, TTime& utc) {
     utc.ticks = Ticks(ft);
     return true;
 }
+
+bool UtcToLocalOnThatDate(TTime utc, TDateTime& local) {
+    if (utc.ticks < 0)
+        return false;
+    const FILETIME ft{DWORD(uint64_t(utc.ticks)), DWORD(uint64_t(utc.ticks) >> 32)};
+    SYSTEMTIME universal, st;
+    if (!::FileTimeToSystemTime(&ft, &universal) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &st))
+        return false;
+    local = TDateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+    return true;
+}

@@ -34,6 +34,19 @@ TEST(LocalTime, NowIsTheSystemClockToTheSecond) {
         << local << " vs " << system;
 }
 
+// What the clock showed then comes back from the time it was, in winter and in summer alike.
+TEST(LocalTime, UtcShowsAsTheLocalTimeOfThatDate) {
+    for (const TDateTime& shown : {kWinterNoon, kSummerNoon}) {
+        TTime utc;
+        TDateTime back;
+        ASSERT_TRUE(LocalToUtcOnThatDate(shown, utc));
+        ASSERT_TRUE(UtcToLocalOnThatDate(utc, back));
+        EXPECT_EQ(back, shown);
+    }
+    TDateTime local;
+    EXPECT_FALSE(UtcToLocalOnThatDate(TTime{-1}, local));
+}
+
 #ifndef _WIN32
 // Sets TZ for one test and restores it after.
 class ZoneGuard {
@@ -70,6 +83,15 @@ TEST(LocalTime, DaylightSavingOfThePickedDateIsIgnored) {
         ASSERT_TRUE(LocalToUtcAtCurrentOffset(picked, utc));
         EXPECT_EQ(local.ticks - utc.ticks, offset * TTime::kTicksPerSecond) << picked;
     }
+}
+
+TEST(LocalTime, UtcShowsWithTheOffsetOfThatDate) {
+    ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    TDateTime local;
+    ASSERT_TRUE(UtcToLocalOnThatDate(TimeFromUnix(1705320000, 0), local));  // 2024-01-15 12:00
+    EXPECT_EQ(local, (TDateTime{2024, 1, 15, 13, 0, 0}));
+    ASSERT_TRUE(UtcToLocalOnThatDate(TimeFromUnix(1721044800, 0), local));  // 2024-07-15 12:00
+    EXPECT_EQ(local, (TDateTime{2024, 7, 15, 14, 0, 0}));
 }
 #endif
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "version.h"
@@ -28,15 +29,59 @@ LRESULT SendWithin(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return LRESULT(result);
 }
 
+// Memory in the program's process: list view and picker messages carry pointers, which are not
+// carried between processes.
+class RemoteMemory {
+public:
+    RemoteMemory(HANDLE process, size_t size)
+        : process_(process),
+          at_(::VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+        if (!at_)
+            throw std::runtime_error("Cannot reserve memory in the program");
+    }
+    ~RemoteMemory() { ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE); }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    char* At(size_t offset = 0) const { return static_cast<char*>(at_) + offset; }
+    void Write(const void* data, size_t size, size_t offset = 0) const {
+        if (!::WriteProcessMemory(process_, At(offset), data, size, nullptr))
+            throw std::runtime_error("Cannot write into the program's memory");
+    }
+    void Read(void* data, size_t size, size_t offset = 0) const {
+        if (!::ReadProcessMemory(process_, At(offset), data, size, nullptr))
+            throw std::runtime_error("Cannot read the program's memory");
+    }
+
+private:
+    HANDLE process_;
+    void* at_;
+};
+
 }  // namespace
 
 std::string WindowText(HWND window) {
-    const LRESULT length = SendWithin(window, WM_GETTEXTLENGTH, 0, 0);
-    std::string text(size_t(length) + 1, '\0');
-    const LRESULT copied =
-        SendWithin(window, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()));
+    // Asked for in UTF-16, which crosses between processes whole whatever their code pages.
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kStepTimeoutMs,
+                               &length))
+        throw std::runtime_error("The program does not answer WM_GETTEXTLENGTH");
+    std::wstring text(size_t(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!::SendMessageTimeoutW(window, WM_GETTEXT, WPARAM(text.size()),
+                               reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                               kStepTimeoutMs, &copied))
+        throw std::runtime_error("The program does not answer WM_GETTEXT");
     text.resize(size_t(copied));
-    return text;
+    if (text.empty())
+        return std::string();
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string utf8(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), n, nullptr,
+                              nullptr);
+    return utf8;
 }
 
 std::string ClassName(HWND window) {
@@ -172,21 +217,60 @@ void Scrivox::PressKey(HWND target, WORD key) const {
 }
 
 void Scrivox::SetPicker(int id, const SYSTEMTIME& time) const {
-    // The picker's messages carry a pointer that is not carried between processes.
-    void* remote = ::VirtualAllocEx(process_.hProcess, nullptr, sizeof time,
-                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (!remote || !::WriteProcessMemory(process_.hProcess, remote, &time, sizeof time, nullptr))
-        throw std::runtime_error("Cannot write into the program's memory");
-    SendWithin(Item(id), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote));
-    ::VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    RemoteMemory remote(process_.hProcess, sizeof time);
+    remote.Write(&time, sizeof time);
+    SendWithin(Item(id), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(remote.At()));
 }
 
-SeenMessageBox Scrivox::TakeMessageBox() {
+int Scrivox::ListRows(HWND list) const {
+    return int(SendWithin(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string Scrivox::ListCell(HWND list, int row, int column) const {
+    constexpr size_t kText = 1024;
+    RemoteMemory remote(process_.hProcess, sizeof(LVITEMA) + kText);
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote.At(sizeof item);
+    item.cchTextMax = int(kText);
+    remote.Write(&item, sizeof item);
+    const LRESULT n =
+        SendWithin(list, LVM_GETITEMTEXTA, WPARAM(row), reinterpret_cast<LPARAM>(remote.At()));
+    std::string text(kText, '\0');
+    remote.Read(text.data(), kText, sizeof item);
+    text.resize(std::min(size_t(n > 0 ? n : 0), text.find('\0')));
+    return text;
+}
+
+void Scrivox::SelectRow(HWND list, int row) const {
+    RemoteMemory remote(process_.hProcess, sizeof(LVITEMA));
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    remote.Write(&item, sizeof item);
+    SendWithin(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(remote.At()));
+}
+
+void Scrivox::DoubleClickRow(HWND list, int row) const {
+    RemoteMemory remote(process_.hProcess, sizeof(RECT));
+    RECT bounds{LVIR_LABEL, 0, 0, 0};
+    remote.Write(&bounds, sizeof bounds);
+    if (!SendWithin(list, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(remote.At())))
+        throw std::runtime_error("No row " + std::to_string(row));
+    remote.Read(&bounds, sizeof bounds);
+    const LPARAM at =
+        MAKELPARAM((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+    ::PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+}
+
+SeenMessageBox Scrivox::TakeMessageBox(int answer, const std::function<void()>& meanwhile) {
     HWND box = nullptr;
     Poll([&] {
         for (HWND window : TopWindows()) {
+            // Not the preview window, which may still be closing.
             if (window != frame_ && ClassName(window) == "#32770" &&
-                ::FindWindowExA(window, nullptr, "Button", nullptr)) {
+                ::FindWindowExA(window, nullptr, "Button", nullptr) &&
+                !::FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr)) {
                 box = window;
                 return true;
             }
@@ -213,8 +297,10 @@ SeenMessageBox Scrivox::TakeMessageBox() {
                 seen.text = text;
         }
     }
-    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+    if (meanwhile)
+        meanwhile();
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, answer)));
     if (!Poll([&] { return !::IsWindow(box); }))
         throw std::runtime_error("The message box did not close");
     return seen;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,20 @@ public:
     // Sets a date or time picker by writing the record into the program's memory.
     void SetPicker(int id, const SYSTEMTIME& time) const;
 
-    // The next message box of the program, closed with OK once read.
-    SeenMessageBox TakeMessageBox();
+    // The next message box of the program, closed once read with the button `answer` (IDOK,
+    // IDYES, IDNO...); `meanwhile` runs while the box is still open.
+    SeenMessageBox TakeMessageBox(int answer = IDOK,
+                                  const std::function<void()>& meanwhile = nullptr);
     // A top-level dialog of the program with this caption, or null when none came.
     HWND WaitForDialog(const std::string& caption) const;
+    // A list view's rows and the text of one cell, which the program is asked for.
+    int ListRows(HWND list) const;
+    std::string ListCell(HWND list, int row, int column) const;
+    // Selects a row of a list view, as a click on it would.
+    void SelectRow(HWND list, int row) const;
+    // A double click on a row of a list view, posted.
+    void DoubleClickRow(HWND list, int row) const;
+
     // Visible top-level windows of the program.
     std::vector<HWND> TopWindows() const;
 

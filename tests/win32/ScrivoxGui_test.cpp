@@ -14,13 +14,11 @@
 #include "settings/TRegConfigFile.h"
 #include "tests/support/TempDir.h"
 #include "tests/win32/GuiDriver.h"
+#include "tests/win32/GuiFixture.h"
 #include "ui/DoCommand.h"
 #include "version.h"
 
 namespace {
-
-const char kStoreKey[] = "Software\\Harrowfen\\Scrivox";
-const char kSavedKey[] = "Software\\Harrowfen\\Scrivox (kept while GUI tests run)";
 
 const int kLists[] = {IDC_FOLDER_LIST, IDC_FILTER_LIST, IDC_FIND_LIST, IDC_REPLACE_LIST};
 const char* const kHistoryNames[] = {"Folder", "Filter", "Find", "Replace"};
@@ -98,83 +96,17 @@ TTime UtcNow() {
     return TTime{int64_t((uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime)};
 }
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
+void ExpectFindControlsShown(const Scrivox& app, bool find) {
+    for (int id : kFindControls)
+        EXPECT_EQ(app.IsShown(id), find) << "control " << id;
+    for (int id : {IDC_FIND_LIST, IDC_REPLACE_LIST, IDC_CASE_SENSITIVE, IDC_WHOLE_WORDS,
+                   IDC_CREATE_BACKUPS, IDC_KEEP_DATES, IDC_BINARY_FILES})
+        EXPECT_EQ(::IsWindowEnabled(app.Item(id)) != FALSE, find) << "control " << id;
+    for (int id : kTouchControls)
+        EXPECT_EQ(app.IsShown(id), !find) << "control " << id;
+    for (int id : {IDC_TIME_PICKER, IDC_DATE_PICKER})
+        EXPECT_EQ(::IsWindowEnabled(app.Item(id)) != FALSE, !find) << "control " << id;
 }
-
-// Every test starts from an empty store; whatever the user had is put back at the end. The
-// store is the program's real one, so two runs of this suite in one Wine prefix (the 32- and
-// the 64-bit build share it) take turns.
-class ScrivoxGui : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        storeLock_ = ::CreateMutexA(nullptr, FALSE, "Local\\ScrivoxGuiTestsStore");
-        if (storeLock_)
-            ::WaitForSingleObject(storeLock_, 15 * 60 * 1000);
-        HKEY saved = nullptr;
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kSavedKey);
-        HKEY existing = nullptr;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, KEY_READ, &existing) ==
-            ERROR_SUCCESS) {
-            if (::RegCreateKeyExA(HKEY_CURRENT_USER, kSavedKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &saved, nullptr) == ERROR_SUCCESS) {
-                ::RegCopyTreeA(existing, nullptr, saved);
-                ::RegCloseKey(saved);
-            }
-            ::RegCloseKey(existing);
-        }
-    }
-
-    static void TearDownTestSuite() {
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kStoreKey);
-        HKEY saved = nullptr;
-        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kSavedKey, 0, KEY_READ, &saved) == ERROR_SUCCESS) {
-            HKEY restored = nullptr;
-            if (::RegCreateKeyExA(HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &restored, nullptr) == ERROR_SUCCESS) {
-                ::RegCopyTreeA(saved, nullptr, restored);
-                ::RegCloseKey(restored);
-            }
-            ::RegCloseKey(saved);
-            ::RegDeleteTreeA(HKEY_CURRENT_USER, kSavedKey);
-        }
-        if (storeLock_) {
-            ::ReleaseMutex(storeLock_);
-            ::CloseHandle(storeLock_);
-            storeLock_ = nullptr;
-        }
-    }
-
-    void SetUp() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, kStoreKey); }
-
-    // Starts the program and waits for its window.
-    static void Start(Scrivox& app) {
-        ASSERT_TRUE(app.WaitForMainWindow()) << "no main window; exit code " << app.ExitCode();
-    }
-
-    static void Quit(Scrivox& app) {
-        app.Click(IDCANCEL);
-        ASSERT_TRUE(app.WaitForExit()) << "Quit did not end the program";
-        EXPECT_EQ(app.ExitCode(), 0u);
-    }
-
-    static void ExpectFindControlsShown(const Scrivox& app, bool find) {
-        for (int id : kFindControls)
-            EXPECT_EQ(app.IsShown(id), find) << "control " << id;
-        for (int id : {IDC_FIND_LIST, IDC_REPLACE_LIST, IDC_CASE_SENSITIVE, IDC_WHOLE_WORDS,
-                       IDC_CREATE_BACKUPS, IDC_KEEP_DATES, IDC_BINARY_FILES})
-            EXPECT_EQ(::IsWindowEnabled(app.Item(id)) != FALSE, find) << "control " << id;
-        for (int id : kTouchControls)
-            EXPECT_EQ(app.IsShown(id), !find) << "control " << id;
-        for (int id : {IDC_TIME_PICKER, IDC_DATE_PICKER})
-            EXPECT_EQ(::IsWindowEnabled(app.Item(id)) != FALSE, !find) << "control " << id;
-    }
-
-    TempDir files_;
-    static HANDLE storeLock_;
-};
-
-HANDLE ScrivoxGui::storeLock_ = nullptr;
 
 // --- Start-up and the main window ---------------------------------------------------------------
 
@@ -219,7 +151,7 @@ TEST_F(ScrivoxGui, FrameIsFixedSizeAroundTheDialog) {
     Quit(app);
 }
 
-TEST_F(ScrivoxGui, TooltipsCoverEightControls) {
+TEST_F(ScrivoxGui, TooltipsCoverTenControls) {
     Scrivox app;
     Start(app);
     HWND tooltip = nullptr;
@@ -229,8 +161,8 @@ TEST_F(ScrivoxGui, TooltipsCoverEightControls) {
     }
     ASSERT_NE(tooltip, nullptr);
     EXPECT_NE(::GetWindowLongA(tooltip, GWL_STYLE) & TTS_ALWAYSTIP, 0);
-    // Eight controls; the Folder and Filter lists' edit fields carry their lists' tips too.
-    EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 8 + 2);
+    // Ten controls; the Folder and Filter lists' edit fields carry their lists' tips too.
+    EXPECT_EQ(::SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 10 + 2);
     Quit(app);
 }
 

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "engine/RunHistory.h"
+#include "ui/UndoReport.h"
 #include "ui/posix/CliOutput.h"
 
 namespace {
@@ -27,12 +28,6 @@ std::string SizeText(uint64_t bytes) {
     else
         std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
     return text;
-}
-
-// "3 files restored.", "1 file would be restored.", "No files restored."
-std::string Counted(int64_t n, const char* done, const char* wouldBe) {
-    const std::string files = n == 0 ? "No files" : n == 1 ? "1 file" : std::to_string(n) + " files";
-    return files + " " + (wouldBe ? wouldBe : done) + ".";
 }
 
 }  // namespace
@@ -69,17 +64,7 @@ int UndoCommand(const CliRequest& request) {
         std::cerr << "scrivox: " << *outcome.refusal << '\n';
         return 2;
     }
-    if (!request.quiet) {
-        std::printf("%s\n", Counted(outcome.restored, "restored",
-                                    request.dryRun ? "would be restored" : nullptr)
-                                .c_str());
-        if (outcome.leftChanged > 0)
-            std::printf("%s\n",
-                        (outcome.leftChanged == 1
-                             ? std::string("1 file was left because it changed since.")
-                             : std::to_string(outcome.leftChanged) +
-                                   " files were left because they changed since.")
-                            .c_str());
-    }
+    if (!request.quiet)
+        std::printf("%s\n", UndoReportText(outcome, request.dryRun).c_str());
     return outcome.leftChanged > 0 || outcome.failed > 0 ? 1 : 0;
 }

@@ -1,16 +1,23 @@
 #include "ui/win32/ReplaceClient.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
+#include "engine/RunHistory.h"
+#include "engine/RunReport.h"
 #include "framework/LocalTime.h"
 #include "framework/TFolder.h"
 #include "framework/win32/ui/TApplication.h"
 #include "resources/resource.h"
 #include "settings/TRegConfigFile.h"
 #include "ui/DoCommand.h"
+#include "ui/PreviewCollector.h"
 #include "ui/ReplaceData.h"
+#include "ui/UndoReport.h"
 #include "ui/win32/BrowseForFolder.h"
 #include "ui/win32/THelpDialog.h"
+#include "ui/win32/TPreviewDialog.h"
 
 namespace {
 
@@ -20,6 +27,21 @@ constexpr unsigned kListTextLimit = 255;
 constexpr unsigned kListHistorySize = 25;
 
 enum List { kFolder, kFilter, kFind, kReplace };
+
+constexpr const char* kUndoCaption = "Undo last run";
+
+// A folder as the user types it: the journal keeps the literal form the system resolved
+// ("\\?\C:\Work\", "\\?\UNC\server\share\Work\").
+std::string PlainFolder(std::string folder) {
+    if (folder.rfind("\\\\?\\UNC\\", 0) == 0)
+        folder = "\\\\" + folder.substr(8);
+    else if (folder.rfind("\\\\?\\", 0) == 0)
+        folder = folder.substr(4);
+    // A drive's root keeps its separator: "C:" alone is the drive's current folder.
+    if (folder.size() > 3 && folder.back() == '\\')
+        folder.pop_back();
+    return folder;
+}
 
 }  // namespace
 
@@ -84,6 +106,8 @@ void ReplaceClient::SetupControls() {
     tooltip_.Create(hwnd_);
     const std::pair<HWND, const char*> tips[] = {
         {doButton_.GetHandle(), "Perform the action"},
+        {::GetDlgItem(hwnd_, IDC_PREVIEW), "See what the action would change, then run it"},
+        {::GetDlgItem(hwnd_, IDC_UNDO), "Take back the latest run"},
         {quitButton_.GetHandle(), "Close the program"},
         {browseButton_.GetHandle(), "Browse for folder"},
         {subfoldersCheck_.GetHandle(), "Recurse subfolders of chosen folder"},
@@ -112,6 +136,12 @@ bool ReplaceClient::EvCommand(int id, unsigned code) {
         switch (id) {
             case IDOK:
                 (void)RunAction(true);
+                return true;
+            case IDC_PREVIEW:
+                PreviewAction();
+                return true;
+            case IDC_UNDO:
+                UndoLastRun();
                 return true;
             case IDC_BROWSE:
                 BrowseFolder();
@@ -167,41 +197,110 @@ JobSettings ReplaceClient::ReadInputs() const {
     return inputs;
 }
 
-int ReplaceClient::RunAction(bool interactive) {
-    JobSettings inputs = ReadInputs();
+std::optional<std::string> ReplaceClient::PrepareJob(bool interactive, JobSettings& job) const {
+    job = ReadInputs();
     const ReplaceData& data = ReplaceData::Instance();
     if (!interactive && data.SubfoldersGiven)
-        inputs.subfolders = data.SubfoldersArg;
-    // An unattended run shows no window: what stops it shows in the exit code alone.
-    auto refuse = [&](const std::string& message) {
-        if (interactive)
-            ShowMessageBox(message);
-        return kNothingRun;
-    };
-    if (std::optional<std::string> refusal = CheckDoInputs(inputs))
-        return refuse(*refusal);
-    if (inputs.action == Action::Touch) {
+        job.subfolders = data.SubfoldersArg;
+    if (std::optional<std::string> refusal = CheckDoInputs(job))
+        return refusal;
+    if (job.action == Action::Touch) {
         // The date from the date picker, the time of day from the time picker.
         const SYSTEMTIME date = datePicker_.GetSystemTime();
         const SYSTEMTIME time = timePicker_.GetSystemTime();
         const TDateTime local{date.wYear, date.wMonth,  date.wDay,
                               time.wHour, time.wMinute, time.wSecond};
-        if (!LocalToUtcAtCurrentOffset(local, inputs.touchTime))
-            return refuse("Pick a valid file date and time.");
+        if (!LocalToUtcAtCurrentOffset(local, job.touchTime))
+            return std::string("Pick a valid file date and time.");
+    }
+    return std::nullopt;
+}
+
+int ReplaceClient::RunAction(bool interactive) {
+    JobSettings job;
+    if (std::optional<std::string> refusal = PrepareJob(interactive, job)) {
+        // An unattended run shows no window: what stops it shows in the exit code alone.
+        if (interactive)
+            ShowMessageBox(*refusal);
+        return kNothingRun;
     }
     if (!interactive) {
         TFolder folder;
-        if (!folder.Open(inputs.folder))
+        if (!folder.Open(job.folder))
             return kNothingRun;
     }
+    return Perform(job, interactive);
+}
+
+int ReplaceClient::Perform(const JobSettings& job, bool interactive) {
     TRegConfigFile store(kProgramStoreName);
     DoHow how;
     how.store = &store;
     how.reportTo = interactive ? this : nullptr;
-    const DoOutcome outcome = DoCommand(inputs, how);
-    if (outcome.refusal)
-        return refuse(*outcome.refusal);
+    how.keepJournal = true;
+    const DoOutcome outcome = DoCommand(job, how);
+    if (outcome.refusal) {
+        if (interactive)
+            ShowMessageBox(*outcome.refusal);
+        return kNothingRun;
+    }
     return outcome.counts.failures > 0 ? kSomeFailed : kDone;
+}
+
+void ReplaceClient::PreviewAction() {
+    JobSettings job;
+    if (std::optional<std::string> refusal = PrepareJob(true, job)) {
+        ShowMessageBox(*refusal);
+        return;
+    }
+    job.mode = RunMode::Preview;
+    PreviewCollector preview(job.folder, job.action);
+    DoHow how;
+    how.observer = &preview;
+    const DoOutcome outcome = DoCommand(job, how);
+    if (outcome.refusal) {
+        ShowMessageBox(*outcome.refusal);
+        return;
+    }
+    const bool touch = job.action == Action::Touch;
+    TPreviewDialog window(
+        this, preview,
+        PreviewReportText(touch, outcome.counts.filesChanged, outcome.counts.replacementsMade),
+        touch);
+    if (window.Execute() != IDC_PREVIEW_RUN)
+        return;
+    // The very run previewed, its time of day for Touch included, whatever the controls say now.
+    job.mode = RunMode::Run;
+    (void)Perform(job, true);
+}
+
+void ReplaceClient::UndoLastRun() {
+    const std::vector<RunRecord> runs = ListRuns();
+    // The run an undo without an id takes: the latest not undone whose journal can be read.
+    const auto latest = std::find_if(runs.rbegin(), runs.rend(),
+                                     [](const RunRecord& r) { return !r.undone && !r.damaged; });
+    if (latest == runs.rend()) {
+        ShowMessageBox("There is no run to undo.", kUndoCaption, MB_ICONINFORMATION);
+        return;
+    }
+    TDateTime local;
+    if (!UtcToLocalOnThatDate(TimeFromUnix(latest->time, 0), local))
+        local = TimeToDateTime(TimeFromUnix(latest->time, 0));  // in UTC, rather than nothing
+    RunRecord shown = *latest;
+    shown.folder = PlainFolder(shown.folder);
+    if (ShowMessageBox(UndoQuestion(shown, local), kUndoCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
+    // That run and no other, should another have been kept while the question was open.
+    const UndoOutcome outcome = UndoRun(latest->id, false, nullptr);
+    if (outcome.refusal) {
+        ShowMessageBox(AsSentence(*outcome.refusal), kUndoCaption, MB_ICONWARNING);
+        return;
+    }
+    std::string text = UndoReportText(outcome, false);
+    if (outcome.failed > 0)
+        text += "\n" + UndoFailedLine(outcome.failed);
+    ShowMessageBox(text, kUndoCaption, outcome.failed > 0 ? MB_ICONWARNING : 0);
 }
 
 void ReplaceClient::BrowseFolder() {
@@ -221,7 +320,7 @@ void ReplaceClient::ShowMessage(const std::string& text, const std::string& capt
     ShowMessageBox(text, caption.c_str());
 }
 
-void ReplaceClient::ShowMessageBox(const std::string& text, const char* caption) {
-    if (TApplication* app = TApplication::Current())
-        app->MessageBox(hwnd_, text, caption, MB_OK);
+int ReplaceClient::ShowMessageBox(const std::string& text, const char* caption, UINT type) {
+    TApplication* app = TApplication::Current();
+    return app ? app->MessageBox(hwnd_, text, caption, type) : 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "engine/FileProcessorBase.h"
@@ -34,13 +35,23 @@ private:
     // Runs the action with the dialog's inputs. Gives the unattended run's exit code: the run
     // finished with every file done (kDone), with some failed (kSomeFailed), or nothing was run.
     int RunAction(bool interactive);
+    // The job the controls make, the command line's Subfolders for an unattended run included;
+    // or the message of the first input check that fails.
+    std::optional<std::string> PrepareJob(bool interactive, JobSettings& job) const;
+    // The Do! command's run of `job`, kept in the journal so that it can be undone.
+    int Perform(const JobSettings& job, bool interactive);
+    // Previews the action in the preview window, which may run it.
+    void PreviewAction();
+    // Asks, then takes back the latest run that is not undone yet.
+    void UndoLastRun();
     static constexpr int kDone = 0;
     static constexpr int kSomeFailed = 1;
     static constexpr int kNothingRun = 2;
     void BrowseFolder();
     void ShowHelp();
-    // The program's message box, owned by this dialog, OK only, no icon.
-    void ShowMessageBox(const std::string& text, const char* caption = nullptr);
+    // The program's message box, owned by this dialog, OK only and no icon unless `type` says
+    // otherwise; gives the button chosen.
+    int ShowMessageBox(const std::string& text, const char* caption = nullptr, UINT type = MB_OK);
     // What the controls hold now; the Touch time is left to the caller.
     JobSettings ReadInputs() const;
 

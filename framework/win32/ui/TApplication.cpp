@@ -78,7 +78,8 @@ void TApplication::ShowFailure(const std::exception_ptr& e) const {
 }
 
 int TApplication::Run() {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_DATE_CLASSES | ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
     // The shell's folder browser wants a single-threaded apartment.
     const HRESULT com =
