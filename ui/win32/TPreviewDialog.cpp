@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 
+#include "framework/win32/ui/CenterOnOwner.h"
 #include "resources/resource.h"
 #include "ui/PreviewCollector.h"
 #include "ui/win32/EditText.h"
@@ -45,6 +46,7 @@ void TPreviewDialog::SetupControls() {
     RECT window;
     ::GetWindowRect(hwnd_, &window);
     minimum_ = {window.right - window.left, window.bottom - window.top};
+    CenterOnOwner(hwnd_);  // over the frame, as Help; DS_CENTER would take the screen's middle
     totalsText_.SetText(totals_);
     // The program's icon in the caption; a shared icon, which the system frees.
     if (HANDLE icon = ::LoadImageA(GetModule(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
