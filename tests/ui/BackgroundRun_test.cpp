@@ -27,6 +27,16 @@ public:
     std::atomic<int> seen{0};
 };
 
+// Replaces "cat" by "dog" in every .txt file of the tree.
+JobSettings CatToDog(const TempDir& tree) {
+    JobSettings job;
+    job.folder = tree.Path();
+    job.filter = "*.txt";
+    job.findText = "cat";
+    job.replaceText = "dog";
+    return job;
+}
+
 // Signalled from the worker thread, as a window's posted message would be.
 class Done {
 public:
@@ -51,11 +61,7 @@ TEST(BackgroundRun, ShowsProgressStopsBetweenFilesAndTellsTheEnd) {
     constexpr int kFiles = 400;
     for (int i = 0; i < kFiles; ++i)
         tree.Write("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", "a cat\n");
-    JobSettings job;
-    job.folder = tree.Path();
-    job.filter = "*.txt";
-    job.findText = "cat";
-    job.replaceText = "dog";
+    const JobSettings job = CatToDog(tree);
 
     BackgroundRun run;
     Slow slow;
@@ -102,11 +108,7 @@ TEST(BackgroundRun, DestroyingItStopsTheRunAndWaits) {
     TempDir tree;
     for (int i = 0; i < 200; ++i)
         tree.Write("f" + std::to_string(i) + ".txt", "cat");
-    JobSettings job;
-    job.folder = tree.Path();
-    job.filter = "*.txt";
-    job.findText = "cat";
-    job.replaceText = "dog";
+    const JobSettings job = CatToDog(tree);
     Slow slow;
     RunCounts counts;
     {
