@@ -130,6 +130,8 @@ LRESULT TDecoratedFrame::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case WM_CLOSE:
+            if (client_ && client_->GetHandle() && !client_->CanClose())
+                return 0;
             ::DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:
