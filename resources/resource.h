@@ -34,6 +34,7 @@
 #define IDC_BINARY_FILES 119
 #define IDC_PREVIEW 120
 #define IDC_UNDO 121
+#define IDC_STATUS 122
 
 // Preview window; IDCANCEL (2) is "Close". Enter (IDOK) shows the selected file's changes.
 #define IDC_PREVIEW_TOTALS 201

@@ -263,6 +263,12 @@ void Scrivox::DoubleClickRow(HWND list, int row) const {
     ::PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
 }
 
+void Scrivox::SendDpiChanged(HWND window, UINT dpi, const RECT& suggested) const {
+    RemoteMemory remote(process_.hProcess, sizeof suggested);
+    remote.Write(&suggested, sizeof suggested);
+    SendWithin(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote.At()));
+}
+
 SeenMessageBox Scrivox::TakeMessageBox(int answer, const std::function<void()>& meanwhile) {
     HWND box = nullptr;
     Poll([&] {

@@ -78,6 +78,10 @@ public:
     // A double click on a row of a list view, posted.
     void DoubleClickRow(HWND list, int row) const;
 
+    // Sends WM_DPICHANGED to `window` as the system does on a move to a monitor of `dpi`, with
+    // the rectangle it suggests, which is put in the program's memory.
+    void SendDpiChanged(HWND window, UINT dpi, const RECT& suggested) const;
+
     // Visible top-level windows of the program.
     std::vector<HWND> TopWindows() const;
 

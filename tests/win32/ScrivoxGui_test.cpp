@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/RunHistory.h"
 #include "framework/FileTimes.h"
 #include "framework/LocalTime.h"
 #include "resources/resource.h"
@@ -258,6 +259,29 @@ TEST_F(ScrivoxGui, InputChecksComeOneAtATimeInOrder) {
     EXPECT_FALSE(OptionsStored());
     EXPECT_EQ(app.Text(IDC_FIND_LIST), "old");
     Quit(app);
+}
+
+TEST_F(ScrivoxGui, MissingFolderIsRefusedLikeTheOtherInputs) {
+    Scrivox app;
+    Start(app);
+    app.SetText(IDC_FOLDER_LIST, files_.Join("not there"));
+    app.SetText(IDC_FILTER_LIST, "*.txt");
+    app.SetText(IDC_FIND_LIST, "old");
+    app.SetText(IDC_REPLACE_LIST, "new");
+    for (int button : {IDOK, IDC_PREVIEW}) {
+        app.Click(button);
+        const SeenMessageBox box = app.TakeMessageBox();
+        EXPECT_EQ(box.text, "Folder not found.");
+        EXPECT_EQ(box.caption, SCRIVOX_APP_NAME);
+        EXPECT_EQ(box.buttons, std::vector<std::string>{"OK"});
+        EXPECT_FALSE(box.hasIcon);
+        EXPECT_EQ(box.owner, app.Frame());
+    }
+    EXPECT_FALSE(OptionsStored());
+    EXPECT_FALSE(files_.Exists("not there"));
+    Quit(app);
+    // Nothing was run, so no run was kept.
+    EXPECT_TRUE(ListRuns().empty());
 }
 
 TEST_F(ScrivoxGui, EnterInAListRunsDo) {

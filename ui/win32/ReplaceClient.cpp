@@ -12,12 +12,10 @@
 #include "resources/resource.h"
 #include "settings/TRegConfigFile.h"
 #include "ui/DoCommand.h"
-#include "ui/PreviewCollector.h"
 #include "ui/ReplaceData.h"
 #include "ui/UndoReport.h"
 #include "ui/win32/BrowseForFolder.h"
 #include "ui/win32/THelpDialog.h"
-#include "ui/win32/TPreviewDialog.h"
 
 namespace {
 
@@ -69,7 +67,8 @@ ReplaceClient::ReplaceClient(TWindow* parent, int templateId, HINSTANCE module)
       binaryFilesCheck_(this, IDC_BINARY_FILES),
       findLabel_(this, IDC_FIND_LABEL),
       replaceLabel_(this, IDC_REPLACE_LABEL),
-      fileTimeLabel_(this, IDC_FILE_TIME_LABEL) {}
+      fileTimeLabel_(this, IDC_FILE_TIME_LABEL),
+      statusLine_(this, IDC_STATUS) {}
 
 void ReplaceClient::SetupControls() {
     // Attaches the controls; each list loads its history here.
@@ -132,6 +131,12 @@ bool ReplaceClient::PreProcessMsg(MSG& msg) {
 }
 
 bool ReplaceClient::EvCommand(int id, unsigned code) {
+    if (run_.Busy()) {
+        // Do! is Stop now, and Escape stops too; every other control is off.
+        if (code == BN_CLICKED && (id == IDOK || id == IDCANCEL))
+            run_.Stop();
+        return true;
+    }
     if (code == BN_CLICKED) {
         switch (id) {
             case IDOK:
@@ -224,54 +229,25 @@ int ReplaceClient::RunAction(bool interactive) {
             ShowMessageBox(*refusal);
         return kNothingRun;
     }
-    if (!interactive) {
-        TFolder folder;
-        if (!folder.Open(job.folder))
-            return kNothingRun;
+    if (interactive) {
+        StartRun(job);
+        return kDone;
     }
-    return Perform(job, interactive);
+    TFolder folder;
+    if (!folder.Open(job.folder))
+        return kNothingRun;
+    return Perform(job);
 }
 
-int ReplaceClient::Perform(const JobSettings& job, bool interactive) {
+int ReplaceClient::Perform(const JobSettings& job) {
     TRegConfigFile store(kProgramStoreName);
     DoHow how;
     how.store = &store;
-    how.reportTo = interactive ? this : nullptr;
     how.keepJournal = true;
     const DoOutcome outcome = DoCommand(job, how);
-    if (outcome.refusal) {
-        if (interactive)
-            ShowMessageBox(*outcome.refusal);
+    if (outcome.refusal)
         return kNothingRun;
-    }
     return outcome.counts.failures > 0 ? kSomeFailed : kDone;
-}
-
-void ReplaceClient::PreviewAction() {
-    JobSettings job;
-    if (std::optional<std::string> refusal = PrepareJob(true, job)) {
-        ShowMessageBox(*refusal);
-        return;
-    }
-    job.mode = RunMode::Preview;
-    PreviewCollector preview(job.folder, job.action);
-    DoHow how;
-    how.observer = &preview;
-    const DoOutcome outcome = DoCommand(job, how);
-    if (outcome.refusal) {
-        ShowMessageBox(*outcome.refusal);
-        return;
-    }
-    const bool touch = job.action == Action::Touch;
-    TPreviewDialog window(
-        this, preview,
-        PreviewReportText(touch, outcome.counts.filesChanged, outcome.counts.replacementsMade),
-        touch);
-    if (window.Execute() != IDC_PREVIEW_RUN)
-        return;
-    // The very run previewed, its time of day for Touch included, whatever the controls say now.
-    job.mode = RunMode::Run;
-    (void)Perform(job, true);
 }
 
 void ReplaceClient::UndoLastRun() {
@@ -314,10 +290,6 @@ void ReplaceClient::BrowseFolder() {
 void ReplaceClient::ShowHelp() {
     THelpDialog help(this);
     help.Execute();
-}
-
-void ReplaceClient::ShowMessage(const std::string& text, const std::string& caption) {
-    ShowMessageBox(text, caption.c_str());
 }
 
 int ReplaceClient::ShowMessageBox(const std::string& text, const char* caption, UINT type) {

@@ -32,13 +32,13 @@ TPreviewDialog::~TPreviewDialog() = default;
 int TPreviewDialog::DialogUnitsX(int units) const {
     RECT r{0, 0, units, 0};
     ::MapDialogRect(hwnd_, &r);
-    return r.right;
+    return ScaledForDpi(r.right);
 }
 
 int TPreviewDialog::DialogUnitsY(int units) const {
     RECT r{0, 0, 0, units};
     ::MapDialogRect(hwnd_, &r);
-    return r.bottom;
+    return ScaledForDpi(r.bottom);
 }
 
 void TPreviewDialog::SetupControls() {
@@ -54,17 +54,7 @@ void TPreviewDialog::SetupControls() {
                                    ::GetSystemMetrics(SM_CYSMICON), LR_SHARED))
         Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 
-    // Diffs line up only in a font of one width; the dialog's height, so nothing else moves.
-    if (HFONT dialogFont = reinterpret_cast<HFONT>(changes_.Send(WM_GETFONT))) {
-        LOGFONTA font{};
-        if (::GetObjectA(dialogFont, sizeof font, &font)) {
-            font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-            std::strcpy(font.lfFaceName, "Courier New");
-            fixedFont_.reset(::CreateFontIndirectA(&font));
-            if (fixedFont_)
-                changes_.Send(WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_.get()), FALSE);
-        }
-    }
+    SetFixedFont();
 
     RECT list;
     ::GetClientRect(list_.GetHandle(), &list);
@@ -135,12 +125,34 @@ INT_PTR TPreviewDialog::DialogMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_GETMINMAXINFO: {
             auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
             if (minimum_.cx > 0)
-                limits->ptMinTrackSize = {minimum_.cx, minimum_.cy};
+                limits->ptMinTrackSize = {ScaledForDpi(minimum_.cx), ScaledForDpi(minimum_.cy)};
             return TRUE;
         }
         default:
             return TDialog::DialogMessage(msg, wParam, lParam);
     }
+}
+
+void TPreviewDialog::SetFixedFont() {
+    // Diffs line up only in a font of one width; the dialog's height, so nothing else moves.
+    LOGFONTA font{};
+    HFONT dialogFont = reinterpret_cast<HFONT>(Send(WM_GETFONT));
+    if (!dialogFont || !::GetObjectA(dialogFont, sizeof font, &font))
+        return;
+    font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    std::strcpy(font.lfFaceName, "Courier New");
+    UniqueFont fixed(::CreateFontIndirectA(&font));
+    if (!fixed)
+        return;
+    changes_.Send(WM_SETFONT, reinterpret_cast<WPARAM>(fixed.get()), TRUE);
+    oldFixedFont_ = std::move(fixedFont_);
+    fixedFont_ = std::move(fixed);
+}
+
+void TPreviewDialog::RescaleForDpi(UINT newDpi) {
+    TDialog::RescaleForDpi(newDpi);
+    SetFixedFont();
+    Layout();
 }
 
 void TPreviewDialog::ShowChanges(int row) {

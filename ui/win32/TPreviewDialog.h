@@ -1,9 +1,8 @@
 #pragma once
 
-#include <memory>
 #include <string>
-#include <type_traits>
 
+#include "framework/win32/ui/DpiScaling.h"
 #include "framework/win32/ui/TControl.h"
 #include "framework/win32/ui/TDialog.h"
 #include "framework/win32/ui/TReportList.h"
@@ -27,9 +26,12 @@ protected:
     void SetupControls() override;
     bool EvCommand(int id, unsigned code) override;
     INT_PTR DialogMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void RescaleForDpi(UINT newDpi) override;
 
 private:
     void ShowChanges(int row);
+    // The changes in a font of one width, of the dialog font's height.
+    void SetFixedFont();
     // Places the controls in the dialog's client area as it is now.
     void Layout();
     int DialogUnitsX(int units) const;
@@ -46,9 +48,7 @@ private:
     TControl closeButton_;
     SIZE minimum_{};  // the window's size as the template makes it
     // The changes' fixed-pitch font, which outlives the edit using it: the window is gone
-    // before the object is.
-    struct FontDeleter {
-        void operator()(HFONT font) const { ::DeleteObject(font); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> fixedFont_;
+    // before the object is. The one it replaces after a DPI change is kept as long.
+    UniqueFont fixedFont_;
+    UniqueFont oldFixedFont_;
 };

@@ -121,15 +121,19 @@ LRESULT TDecoratedFrame::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             RestoreFocus();
             return 0;
         case WM_DPICHANGED: {
-            // Moved to a monitor of another DPI: take the place the system suggests, keep the
-            // size the client needs.
+            // Moved to a monitor of another DPI: the client rescaled, then the rectangle the
+            // system suggests, put right should the client need another size.
+            client_->RescaleForDpi(LOWORD(wParam));
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                           suggested->right - suggested->left, suggested->bottom - suggested->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
             FitToClient();
             return 0;
         }
         case WM_CLOSE:
+            if (client_ && client_->GetHandle() && !client_->CanClose())
+                return 0;
             ::DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "framework/win32/ui/TControl.h"
 
@@ -85,6 +86,19 @@ void TDialog::CloseWindow(INT_PTR result) {
         ::DestroyWindow(hwnd_);
 }
 
+void TDialog::RescaleForDpi(UINT newDpi) {
+    if (!hwnd_ || newDpi == 0 || newDpi == dpi_)
+        return;
+    UniqueFont font =
+        ScaledFont(reinterpret_cast<HFONT>(Send(WM_GETFONT)), newDpi, dpi_);
+    const UINT oldDpi = dpi_;
+    dpi_ = newDpi;
+    ScaleChildren(hwnd_, font.get(), newDpi, oldDpi);
+    // The old font goes only once no control uses it any more.
+    if (font)
+        scaledFont_ = std::move(font);
+}
+
 INT_PTR TDialog::DialogMessage(UINT, WPARAM, LPARAM) {
     return FALSE;
 }
@@ -100,6 +114,7 @@ TControl* TDialog::FindControl(HWND hwnd) const {
 INT_PTR TDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_INITDIALOG:
+            dpi_ = firstDpi_ = WindowDpi(hwnd_);
             SetupControls();
             return TRUE;  // the dialog manager puts the focus on the first tab stop
         case WM_COMMAND: {
@@ -111,6 +126,16 @@ INT_PTR TDialog::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (EvCommand(id, code))
                 return TRUE;
             return DialogMessage(msg, wParam, lParam);
+        }
+        case WM_DPICHANGED: {
+            // A pop-up's own: a client's comes through its frame. The place the system
+            // suggests, after the controls have grown or shrunk.
+            RescaleForDpi(LOWORD(wParam));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                           suggested->right - suggested->left, suggested->bottom - suggested->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            return TRUE;
         }
         case WM_SIZE:
             if (parent_)

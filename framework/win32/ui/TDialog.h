@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/win32/ui/DpiScaling.h"
 #include "framework/win32/ui/TWindow.h"
 
 class TControl;
@@ -32,6 +33,11 @@ public:
     HINSTANCE GetModule() const { return module_; }
     int GetTemplateId() const { return templateId_; }
 
+    // Moved to a monitor of `newDpi`: the font made anew at its size, each control's place and
+    // size and the dialog's own scaled from the DPI it had.
+    virtual void RescaleForDpi(UINT newDpi);
+    UINT GetDpi() const { return dpi_; }
+
 protected:
     // Runs once, after the dialog window and its controls exist and before the dialog is first
     // shown: attaches every control object, then runs each one's set-up.
@@ -46,6 +52,10 @@ protected:
     // Ends a modal run with `result`, or destroys a modeless dialog.
     void CloseWindow(INT_PTR result);
 
+    // `pixels` measured at the DPI the dialog was made at, at the DPI it has now: what
+    // MapDialogRect gives, which keeps the units it started with, needs this after a change.
+    int ScaledForDpi(int pixels) const { return ::MulDiv(pixels, int(dpi_), int(firstDpi_)); }
+
     // Any other message; FALSE lets the dialog manager handle it.
     virtual INT_PTR DialogMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -59,4 +69,8 @@ private:
     HINSTANCE module_;
     bool modal_ = false;
     std::vector<TControl*> controls_;
+    UINT dpi_ = 96;
+    UINT firstDpi_ = 96;
+    // The font made for a new DPI; the destructor destroys the window before it goes.
+    UniqueFont scaledFont_;
 };

@@ -30,6 +30,9 @@ public:
     // client's size and closes when the client goes).
     virtual void ChildResized(TWindow& /*child*/) {}
     virtual void ChildDestroyed(TWindow& /*child*/) {}
+    // Asked before the window's frame closes: false keeps it open (work still going, which the
+    // window ends first and then closes the frame itself).
+    virtual bool CanClose() { return true; }
 
     // Procedures must not let an exception unwind through user32: they park it here, and the
     // framework's own code (creation, the message loop) takes it up again.
