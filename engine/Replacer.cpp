@@ -300,7 +300,7 @@ bool Replacer::ProcessFile(const TFileName& file) {
     if (Journal &&
         Journal->KeepOld(in, finished->sink.Replacement()->InPlace(), scanned.size,
                          finished->kept))
-        finished->realPath = RealPathOf(file);
+        finished->realPath = realPaths_.Of(file);
     (void)in.Close();  // closed before the file is replaced; a read-only close cannot lose data
     if (holdFiles_ <= 1) {
         Record(*finished);
@@ -362,18 +362,6 @@ void Replacer::Record(Finished& file) {
     bool timeKnown = false;
     if (Journal && file.kept.number && file.sink.Replacement()->NewStamp(stamp, timeKnown))
         (void)Journal->AddFind(file.kept, file.realPath, stamp, timeKnown, file.sink.Hash());
-}
-
-std::string Replacer::RealPathOf(const TFileName& file) {
-    const TFolder* holder = file.Holder();
-    if (!holder)
-        return file.FullPath();
-    if (holder->Serial() != realSerial_) {
-        realSerial_ = holder->Serial();
-        if (!holder->RealPath(realFolder_))
-            realFolder_.clear();
-    }
-    return realFolder_.empty() ? file.FullPath() : realFolder_ + file.NameInHolder();
 }
 
 bool Replacer::Fail(const std::string& path, const char* step) {

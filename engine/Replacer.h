@@ -9,6 +9,7 @@
 
 #include "engine/BlockScanner.h"
 #include "engine/FileProcessorBase.h"
+#include "engine/RealPaths.h"
 #include "engine/Run.h"
 #include "framework/FileIdentity.h"
 
@@ -73,8 +74,6 @@ private:
     void RemoveLeftovers(const TFileName& file);
     // Records a finished file in the journal, before it is put in place.
     void Record(Finished& file);
-    // Where the file really is: the folder that holds it, links resolved, and its name there.
-    std::string RealPathOf(const TFileName& file);
     // Tells the observer why the step failed; false.
     bool Fail(const std::string& path, const char* step);
     bool PutInPlace(Finished& file);
@@ -85,8 +84,7 @@ private:
     // Folders whose leftovers are gone: the walk's folder by its serial, a plain path's folder,
     // link targets' folders.
     uint64_t cleanedSerial_ = 0;
-    uint64_t realSerial_ = 0;
-    std::string realFolder_;
+    RealPaths realPaths_;
     std::optional<std::string> cleanedPath_;
     std::unordered_set<FileIdentity, FileIdentityHash> cleanedHolders_;
     // The files that took the place of changed ones.

@@ -16,7 +16,7 @@ bool Toucher::ProcessFile(const TFileName& file) {
     // reaches the disk in groups, as a time set is cheap and a disk round trip is not. A file
     // that then cannot be touched keeps its old time, which an undo recognises.
     if (Journal && !Preview && GetFileStamp(file, before) &&
-        Journal->AddTouch(RealPathOf(file), before, Time) && ++unsynced_ >= 64) {
+        Journal->AddTouch(realPaths_.Of(file), before, Time) && ++unsynced_ >= 64) {
         (void)Journal->Sync();
         unsynced_ = 0;
     }
@@ -36,18 +36,6 @@ bool Toucher::ProcessFile(const TFileName& file) {
 void Toucher::FinishRun() {
     if (Journal)
         (void)Journal->Sync();
-}
-
-std::string Toucher::RealPathOf(const TFileName& file) {
-    const TFolder* holder = file.Holder();
-    if (!holder)
-        return file.FullPath();
-    if (holder->Serial() != realSerial_) {
-        realSerial_ = holder->Serial();
-        if (!holder->RealPath(realFolder_))
-            realFolder_.clear();
-    }
-    return realFolder_.empty() ? file.FullPath() : realFolder_ + file.NameInHolder();
 }
 
 void Toucher::ShowResult(ReportOwner& owner) {

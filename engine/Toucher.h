@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/FileProcessorBase.h"
+#include "engine/RealPaths.h"
 #include "framework/TTime.h"
 
 // The Touch action's processor: gives every file the same last-write time and changes nothing
@@ -35,8 +36,6 @@ public:
     RunJournal* Journal = nullptr;
 
 private:
-    std::string RealPathOf(const TFileName& file);
-    uint64_t realSerial_ = 0;
-    std::string realFolder_;
+    RealPaths realPaths_;
     int unsynced_ = 0;
 };
