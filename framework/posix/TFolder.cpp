@@ -49,6 +49,14 @@ bool ReadLinkAt(int folder, const char* name, std::string& target) {
 
 // The listing is filled by List, which is const: it reads what is there, once.
 struct TFolder::Impl {
+    // Makes `folder` the folder open at `fd`, known by `path`, new to the program (a new serial).
+    static void Adopt(TFolder& folder, UniqueFd fd, std::string path) {
+        folder.impl_.reset(new Impl);
+        folder.impl_->fd = std::move(fd);
+        folder.path_ = std::move(path);
+        folder.serial_ = NextSerial();
+    }
+
     UniqueFd fd;
     bool listed = false;
     std::string names;                 // every listed name, each ending with a NUL
@@ -70,10 +78,7 @@ bool TFolder::Open(const std::string& path) {
     UniqueFd fd(OpenAt(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY));
     if (!fd)
         return SystemFailure();
-    impl_.reset(new Impl);
-    impl_->fd = std::move(fd);
-    path_ = path;
-    serial_ = NextSerial();
+    Impl::Adopt(*this, std::move(fd), path);
     return true;
 }
 
@@ -286,10 +291,7 @@ bool TFolder::OpenWithoutLinks(const std::string& path) {
         at = Into(at.Get(), names[i].c_str());
     if (!at)
         return SystemFailure();
-    impl_.reset(new Impl);
-    impl_->fd = std::move(at);
-    path_ = path;
-    serial_ = NextSerial();
+    Impl::Adopt(*this, std::move(at), path);
     return true;
 }
 
@@ -315,10 +317,7 @@ bool TFolder::OpenPrivate(const std::string& path) {
         errno = EACCES;  // another user's, or open to others: no place for what is kept
         return SystemFailure();
     }
-    impl_.reset(new Impl);
-    impl_->fd = std::move(at);
-    path_ = path;
-    serial_ = NextSerial();
+    Impl::Adopt(*this, std::move(at), path);
     return true;
 }
 
@@ -328,10 +327,8 @@ bool TFolder::MakeSubfolder(const char* name, TFolder& sub) const {
     UniqueFd fd = Into(Descriptor(), name);
     if (!fd)
         return SystemFailure();
-    sub.impl_.reset(new Impl);
-    sub.impl_->fd = std::move(fd);
-    sub.path_ = path_ + (path_.empty() || path_.back() == '/' ? "" : "/") + name;
-    sub.serial_ = NextSerial();
+    Impl::Adopt(sub, std::move(fd),
+                path_ + (path_.empty() || path_.back() == '/' ? "" : "/") + name);
     return true;
 }
 
