@@ -54,6 +54,14 @@ public:
     intptr_t NativeHandle() const { return handle_; }
 
 private:
+    // Takes an open file and the stamp read from it, closing what was open before.
+    void Adopt(intptr_t handle, const FileStamp& stamp) {
+        *this = TFile();
+        handle_ = handle;
+        stamp_ = stamp;
+        stamped_ = true;
+    }
+
     static constexpr intptr_t kNone = -1;
     intptr_t handle_ = kNone;  // a file descriptor or a HANDLE
     mutable FileStamp stamp_;

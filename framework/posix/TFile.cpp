@@ -74,10 +74,7 @@ bool TFile::OpenRead(const std::string& path) {
     int fd = OpenRegularAt(AT_FDCWD, path.c_str(), 0, st);
     if (fd < 0)
         return false;
-    *this = TFile();
-    handle_ = fd;
-    stamp_ = StampOf(st);
-    stamped_ = true;
+    Adopt(fd, StampOf(st));
     return true;
 }
 
@@ -89,10 +86,7 @@ bool TFile::OpenRead(const TFileName& file) {
     int fd = OpenRegularAt(holder->Descriptor(), file.NameInHolder(), O_NOFOLLOW, st);
     if (fd < 0)
         return false;
-    *this = TFile();
-    handle_ = fd;
-    stamp_ = StampOf(st);
-    stamped_ = true;
+    Adopt(fd, StampOf(st));
     // Another file under the name since the walk saw it: not the one the walk handed over.
     if (!(stamp_.identity == file.Identity())) {
         *this = TFile();
@@ -106,10 +100,7 @@ bool TFile::OpenIn(const TFolder& folder, const char* name) {
     int fd = OpenRegularAt(folder.Descriptor(), name, O_NOFOLLOW, st);
     if (fd < 0)
         return false;
-    *this = TFile();
-    handle_ = fd;
-    stamp_ = StampOf(st);
-    stamped_ = true;
+    Adopt(fd, StampOf(st));
     return true;
 }
 

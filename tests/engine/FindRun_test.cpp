@@ -20,6 +20,7 @@
 #include "engine/FileProcessorBase.h"
 #include "engine/RunObserver.h"
 #include "framework/PathSyntax.h"
+#include "tests/support/FindJob.h"
 #include "tests/support/ReferenceScanner.h"
 #include "tests/support/TempDir.h"
 
@@ -187,14 +188,9 @@ JobSettings Job(const std::string& folder,
                 bool caseSensitive,
                 bool wholeWords,
                 bool createBackups) {
-    JobSettings job;
+    JobSettings job = FindJob(kFind, kReplace, caseSensitive, wholeWords, createBackups);
     job.folder = folder;
     job.filter = filter;
-    job.findText = kFind;
-    job.replaceText = kReplace;
-    job.caseSensitive = caseSensitive;
-    job.wholeWords = wholeWords;
-    job.createBackups = createBackups;
     job.binaryFiles = true;  // the content holds NUL bytes: scanned all the same
     return job;
 }
