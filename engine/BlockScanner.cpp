@@ -24,34 +24,6 @@ constexpr const ByteTables& Tables() {
     return kTables;
 }
 
-// Rough frequency of a byte in source code and prose: candidates are searched by the find
-// text's rarest byte, so that the fast byte search stops as seldom as possible.
-int Frequency(unsigned char c) {
-    if (c == ' ')
-        return 100;
-    if (std::strchr("etaoinsr", c) && c)
-        return 70;
-    if (c == '_')  // in identifiers of many languages it is as common as a letter
-        return 45;
-    if (c >= 'a' && c <= 'z')
-        return 40;
-    if (c == '\n' || c == '\t' || c == '\r')
-        return 50;
-    if (c >= '0' && c <= '9')
-        return 20;
-    if (c >= 'A' && c <= 'Z')
-        return 15;
-    if (c >= 0x80)
-        return 3;
-    if (c < 0x20)
-        return 2;
-    return 25;  // punctuation
-}
-
-bool IsLetter(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 }  // namespace
 
 bool IsWordByte(unsigned char c) {
@@ -59,31 +31,15 @@ bool IsWordByte(unsigned char c) {
 }
 
 BlockScanner::BlockScanner(ScanOptions options, size_t blockSize)
-    : opt_(std::move(options)), blockSize_(std::max<size_t>(blockSize, 1)) {
+    : opt_(std::move(options)),
+      finder_(opt_.find, opt_.caseSensitive),
+      blockSize_(std::max<size_t>(blockSize, 1)) {
     const ByteTables& t = Tables();
     folded_ = opt_.find;
     if (!opt_.caseSensitive)
         for (char& c : folded_)
             c = static_cast<char>(t.fold[static_cast<unsigned char>(c)]);
 
-    int best = -1;
-    for (size_t i = 0; i < opt_.find.size(); ++i) {
-        auto c = static_cast<unsigned char>(opt_.find[i]);
-        int cost = Frequency(c);
-        if (!opt_.caseSensitive && IsLetter(c))
-            cost = Frequency(static_cast<unsigned char>(c | 0x20)) +
-                   Frequency(static_cast<unsigned char>(c & ~0x20));
-        if (best < 0 || cost < best) {
-            best = cost;
-            anchor_ = i;
-        }
-    }
-    auto a = opt_.find.empty() ? 0 : static_cast<unsigned char>(opt_.find[anchor_]);
-    anchorA_ = anchorB_ = a;
-    if (!opt_.caseSensitive && IsLetter(a)) {
-        anchorA_ = static_cast<unsigned char>(a | 0x20);
-        anchorB_ = static_cast<unsigned char>(a & ~0x20);
-    }
     // Room for a block and for the tail carried over from the block before; the first read
     // takes what tells an input's kind.
     PrepareUtf16();
@@ -157,36 +113,12 @@ ScanResult BlockScanner::Scan(ScanSource& in, ScanSink& out) {
         // A candidate at i is decided when the byte after it is here too, or the input ended.
         size_t limit = eof ? (len >= m ? len - m + 1 : 0) : (len > m ? len - m : 0);
 
-        // Next places of the anchor byte in each case, found once per block and reused.
-        bool haveA = false, haveB = false;
-        size_t nextA = 0, nextB = 0;
-        const size_t end = limit + anchor_;
         while (pos < limit) {
-            const size_t start = pos + anchor_;
-            size_t at;
-            if (anchorA_ == anchorB_) {
-                auto p = static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
-                at = p ? static_cast<size_t>(p - buf) : end;
-            } else {
-                if (!haveA || nextA < start) {
-                    auto p =
-                        static_cast<const char*>(std::memchr(buf + start, anchorA_, end - start));
-                    nextA = p ? static_cast<size_t>(p - buf) : end;
-                    haveA = true;
-                }
-                if (!haveB || nextB < start) {
-                    auto p =
-                        static_cast<const char*>(std::memchr(buf + start, anchorB_, end - start));
-                    nextB = p ? static_cast<size_t>(p - buf) : end;
-                    haveB = true;
-                }
-                at = std::min(nextA, nextB);
-            }
-            if (at >= end) {
+            const size_t i = finder_.Next(buf, pos, limit);
+            if (i >= limit) {
                 pos = limit;
                 break;
             }
-            const size_t i = at - anchor_;
             if (!Equals(buf + i)) {
                 pos = i + 1;
                 continue;

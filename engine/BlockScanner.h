@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/PairFinder.h"
+
 struct ScanOptions {
     std::string find;     // never empty
     std::string replace;  // written byte for byte in place of each accepted match
@@ -80,6 +82,7 @@ private:
     ScanResult ScanUtf16(ScanSource& in, ScanSink& out, size_t len, bool eof, bool bigEndian);
 
     ScanOptions opt_;
+    PairFinder finder_;  // where an occurrence may start
     size_t blockSize_;
     // The find text's code units (ASCII letters folded when case does not matter), and the
     // replace text's bytes in either order; none when the texts are not UTF-8.
@@ -87,8 +90,6 @@ private:
     std::string replace16le_, replace16be_;
     bool utf16Usable_ = false;
     std::string folded_;  // the find text with a-z folded, when case does not matter
-    size_t anchor_ = 0;   // index of the find text's byte that candidates are searched by
-    unsigned char anchorA_ = 0, anchorB_ = 0;  // that byte in both cases (equal if caseless)
     std::vector<char> buffer_;
 };
 

@@ -19,6 +19,8 @@ class FileProcessorBase {
 public:
     // True when the file was processed and counted.
     virtual bool ProcessFile(const TFileName& file) = 0;
+    // The walk has handed over the last file of the folder it is in, which is still open.
+    virtual void FolderDone() {}
     // Completes whatever work the processor held back; called once, after the walk.
     virtual void FinishRun() {}
     // Shows the run's report through `owner`; called at most once, after the walk.

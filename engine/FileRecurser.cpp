@@ -98,6 +98,11 @@ void FileRecurser::Walk(TFolder& folder) {
     if (Observer)
         Observer->FolderEntered(Path);
 
+    // However the walk leaves the folder's files, the processor hears of it while it is open.
+    struct FolderDone {
+        FileProcessorBase* processor;
+        ~FolderDone() { processor->FolderDone(); }
+    } done{Processor};
     TFolder holder;  // a link target's folder, for the file being handed over
     std::string target;
     // A name that two filters match is handed over once, even when the file under it is
@@ -123,6 +128,8 @@ void FileRecurser::Walk(TFolder& folder) {
             Path += it.Name();
             TFileName file(Path);
             file.SetFoundIn(&folder, status.identity);
+            if (status.stamped)
+                file.SetSeenStamp(status.size, status.lastWrite);
             if (!target.empty())
                 file.SetLinkTarget(&holder, target.c_str());
             Processor->ProcessFile(file);

@@ -341,6 +341,8 @@ void Replacer::PutWaitingInPlace() {
     // and the journal's own flush then finds little left to do.
     for (auto& file : waiting_)
         Record(*file);
+    if (Journal)
+        (void)Journal->Flush();
     (void)TFileReplacement::FlushTogether(group.data(), group.size());
     if (Journal && !waiting_.empty())
         (void)Journal->Sync();

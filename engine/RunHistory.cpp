@@ -241,6 +241,41 @@ std::vector<RunRecord> ListRuns(const TFolder& runs) {
     return records;
 }
 
+std::vector<KeptRun> KeptRuns(const TFolder& runs) {
+    std::vector<KeptRun> kept;
+    (void)runs.List();
+    for (size_t i = 0; i < runs.EntryCount(); ++i) {
+        TFolder run;
+        if (!runs.EntryIsFolder(i) || !run.OpenSubfolder(runs, runs.EntryName(i)))
+            continue;
+        KeptRun k;
+        k.id = runs.EntryName(i);
+        // The end line, the journal's last, tells what the run keeps; a run that has none
+        // (stopped, or damaged) is counted as keeping nothing, as a full reading would.
+        TFile file;
+        FileStamp stamp;
+        if (file.OpenIn(run, "journal") && file.GetStamp(stamp) && stamp.size > 0) {
+            constexpr uint64_t kTail = 256;
+            const uint64_t from = stamp.size > kTail ? stamp.size - kTail : 0;
+            std::string tail(static_cast<size_t>(stamp.size - from), '\0');
+            const long long n = file.ReadAt(from, &tail[0], tail.size());
+            if (n == static_cast<long long>(tail.size()) && tail.back() == '\n') {
+                tail.pop_back();
+                const size_t start = tail.rfind('\n');
+                std::vector<std::string> f;
+                uint64_t bytes = 0;
+                if (start != std::string::npos && ParseJournalLine(tail.substr(start + 1), f) &&
+                    f.size() == 3 && f[0] == "end" && ToNumber(f[2], bytes))
+                    k.keptBytes = bytes;
+            }
+        }
+        kept.push_back(k);
+    }
+    std::sort(kept.begin(), kept.end(),
+              [](const KeptRun& a, const KeptRun& b) { return a.id < b.id; });
+    return kept;
+}
+
 std::vector<RunRecord> ListRuns() {
     TFolder runs;
     const std::string folder = RunsFolder();

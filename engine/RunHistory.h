@@ -22,6 +22,13 @@ struct RunRecord {
 
 // The runs kept in a runs folder, oldest first.
 std::vector<RunRecord> ListRuns(const TFolder& runs);
+// What the runs in a runs folder keep, oldest first, read from each journal's end alone: what
+// dropping old runs to make room needs, at the cost of one small read per run.
+struct KeptRun {
+    std::string id;
+    uint64_t keptBytes = 0;
+};
+std::vector<KeptRun> KeptRuns(const TFolder& runs);
 // The same in the user's runs folder (RunsFolder()); none when there is none.
 std::vector<RunRecord> ListRuns();
 

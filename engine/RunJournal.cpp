@@ -16,9 +16,11 @@
 
 namespace {
 
+const char kCannot[] = "this run cannot be undone: ";
+
 // "20261208-201533", in UTC: the runs sort by their ids as by their times.
-std::string NewId() {
-    const TDateTime t = TimeToDateTime(TimeFromUnix(static_cast<int64_t>(std::time(nullptr)), 0));
+std::string NewId(std::time_t started) {
+    const TDateTime t = TimeToDateTime(TimeFromUnix(static_cast<int64_t>(started), 0));
     char text[32];
     std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
@@ -98,21 +100,31 @@ RunJournal::~RunJournal() = default;
 
 bool RunJournal::Begin(const JobSettings& job) {
     const std::string folder = RunsFolder();
-    const std::string cannot = "this run cannot be undone: ";
     ClearFileError();
     if (folder.empty()) {
-        shortfall_ = cannot + "no folder to keep its journal in";
+        shortfall_ = std::string(kCannot) + "no folder to keep its journal in";
         return false;
     }
     if (!runs_.OpenPrivate(folder)) {
-        shortfall_ = cannot + "no private folder for its journal at '" + folder +
+        shortfall_ = std::string(kCannot) + "no private folder for its journal at '" + folder +
                      "': " + LastFileErrorText();
         return false;
     }
+    job_ = job;
+    started_ = std::time(nullptr);
+    return true;
+}
+
+bool RunJournal::Create() {
+    if (journal_.IsOpen())
+        return true;
+    if (!runs_.IsOpen() || failed_)
+        return false;
+    failed_ = true;  // until the journal stands
     // Room for this run among the kept ones: the oldest go first.
-    std::vector<RunRecord> kept = ListRuns(runs_);
+    std::vector<KeptRun> kept = KeptRuns(runs_);
     uint64_t bytes = 0;
-    for (const RunRecord& r : kept)
+    for (const KeptRun& r : kept)
         bytes += r.keptBytes;
     for (size_t i = 0; i < kept.size() && (kept.size() - i >= kMaxRuns || bytes > kMaxBytes);
          ++i) {
@@ -122,41 +134,43 @@ bool RunJournal::Begin(const JobSettings& job) {
     budget_ = bytes < kMaxBytes ? kMaxBytes - bytes : 0;
 
     ClearFileError();
-    id_ = NewId();
+    id_ = NewId(started_);
     for (int n = 2; !runs_.MakeSubfolder(id_.c_str(), run_); ++n) {
         if (n > 100) {
-            shortfall_ = cannot + "no folder for its journal: " + LastFileErrorText();
+            shortfall_ = std::string(kCannot) + "no folder for its journal: " + LastFileErrorText();
             id_.clear();
             return false;
         }
-        id_ = NewId() + "-" + std::to_string(n);
+        id_ = NewId(started_) + "-" + std::to_string(n);
     }
     std::string realFolder;
     TFolder walked;
-    if (!walked.Open(job.folder) || !walked.RealPath(realFolder))
-        realFolder = job.folder;
+    if (!walked.Open(job_.folder) || !walked.RealPath(realFolder))
+        realFolder = job_.folder;
     if (!run_.MakeSubfolder("old", old_) || !journal_.CreateIn(run_, "journal") ||
         !Write("scrivox-journal\t1") ||
-        !Write("time\t" + std::to_string(static_cast<long long>(std::time(nullptr)))) ||
+        !Write("time\t" + std::to_string(static_cast<long long>(started_))) ||
         !Write("folder\t" + JournalField(realFolder)) ||
-        !Write("filter\t" + JournalField(job.filter)) ||
-        !Write("action\t" + std::string(job.action == Action::Touch ? "touch" : "find")) ||
-        (job.action == Action::Find && (!Write("find\t" + JournalField(job.findText)) ||
-                                        !Write("replace\t" + JournalField(job.replaceText)))) ||
+        !Write("filter\t" + JournalField(job_.filter)) ||
+        !Write("action\t" + std::string(job_.action == Action::Touch ? "touch" : "find")) ||
+        (job_.action == Action::Find && (!Write("find\t" + JournalField(job_.findText)) ||
+                                         !Write("replace\t" + JournalField(job_.replaceText)))) ||
         !Sync() || !run_.Sync() || !runs_.Sync()) {
-        shortfall_ = cannot + "its journal cannot be written: " + LastFileErrorText();
+        shortfall_ = std::string(kCannot) + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
+        pending_.clear();
         run_ = TFolder();  // Windows removes no folder that is still open
         old_ = TFolder();
         (void)runs_.RemoveTree(id_.c_str());
         id_.clear();
         return false;
     }
+    failed_ = false;
     return true;
 }
 
 bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, KeptContent& kept) {
-    if (!IsOpen())
+    if (!Create())
         return false;
     if (size > budget_ - std::min(budget_, keptBytes_)) {
         if (shortfall_.empty())
@@ -187,7 +201,7 @@ bool RunJournal::KeepOld(TFile& in, bool copy, uint64_t size, KeptContent& kept)
     FileStamp original;
     kept.linked = !copy && in.GetStamp(original) && kept.stamp.identity == original.identity;
     keptBytes_ += size;
-    unsynced_ = true;
+    oldUnsynced_ = true;
     return true;
 }
 
@@ -205,7 +219,7 @@ bool RunJournal::AddFind(const KeptContent& kept,
                          const FileStamp& stamp,
                          bool timeKnown,
                          const std::string& hash) {
-    return IsOpen() &&
+    return Create() &&
            Write("file\t" + std::to_string(kept.number) + "\t" + JournalField(path) + "\t" +
                  Identity(stamp) + "\t" +
                  (timeKnown ? std::to_string(stamp.lastWrite) : std::string("-")) + "\t" + hash +
@@ -214,26 +228,39 @@ bool RunJournal::AddFind(const KeptContent& kept,
 }
 
 bool RunJournal::AddTouch(const std::string& path, const FileStamp& stamp, TTime touched) {
-    return IsOpen() && Write("touch\t" + JournalField(path) + "\t" + Identity(stamp) + "\t" +
+    return Create() && Write("touch\t" + JournalField(path) + "\t" + Identity(stamp) + "\t" +
                              std::to_string(stamp.lastWrite) + "\t" +
                              std::to_string(touched.ticks));
 }
 
+bool RunJournal::Flush() {
+    if (pending_.empty())
+        return journal_.IsOpen();
+    const bool written = journal_.IsOpen() && journal_.WriteAll(pending_.data(), pending_.size());
+    pending_.clear();
+    return written;
+}
+
 bool RunJournal::Sync() {
-    if (!IsOpen())
+    if (!journal_.IsOpen())
         return false;
-    if (!unsynced_)
-        return true;
-    unsynced_ = false;
-    // The run's own folder and its place among the runs were put on the disk once, at the start.
-    return journal_.Sync() && old_.Sync();
+    if (!Flush())
+        return false;
+    // The run's own folder and its place among the runs were put on the disk once, at the start;
+    // old/ gains a name with each old file kept.
+    const bool synced = !unsynced_ || journal_.Sync();
+    unsynced_ = !synced;
+    const bool oldSynced = !oldUnsynced_ || old_.Sync();
+    oldUnsynced_ = !oldSynced;
+    return synced && oldSynced;
 }
 
 void RunJournal::Finish(int64_t filesChanged) {
-    if (!IsOpen())
+    if (!journal_.IsOpen())
         return;
     if (filesChanged == 0 && next_ == 0) {
         journal_ = TFile();
+        pending_.clear();
         run_ = TFolder();
         old_ = TFolder();
         (void)runs_.RemoveTree(id_.c_str());
@@ -247,5 +274,8 @@ void RunJournal::Finish(int64_t filesChanged) {
 
 bool RunJournal::Write(const std::string& line) {
     unsynced_ = true;
-    return journal_.WriteAll((line + "\n").data(), line.size() + 1);
+    pending_ += line;
+    pending_ += '\n';
+    // Lines wait for the next flush, which comes before the change they tell of.
+    return pending_.size() < kPendingBytes || Flush();
 }

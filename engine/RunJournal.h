@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +44,13 @@ public:
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
 
-    // Begins the journal of `job`, dropping old runs to make room. False when no journal can be
-    // kept (Shortfall tells why): the run goes on all the same, but cannot be undone.
+    // Begins the journal of `job`. False when no journal can be kept (Shortfall tells why): the
+    // run goes on all the same, but cannot be undone. Nothing is written until the run changes
+    // its first file: then the journal is made, and old runs dropped to make room for it, so
+    // that a run that changes nothing costs no disk round trip.
     bool Begin(const JobSettings& job);
-    bool IsOpen() const { return journal_.IsOpen(); }
+    // Begun, and able to keep the run's changes as far as is known.
+    bool IsOpen() const { return runs_.IsOpen() && !failed_; }
     // The run's id once it has begun; empty when the run keeps no journal (none could be
     // written, or it ended without changing anything).
     const std::string& Id() const { return id_; }
@@ -65,7 +69,10 @@ public:
     // Touch: records that the file at `path` (`stamp` as it was, its old last-write time
     // included) goes to `touched`.
     bool AddTouch(const std::string& path, const FileStamp& stamp, TTime touched);
-    // Puts what was recorded on the disk; each file's entry goes there before the file changes.
+    // Hands what was recorded to the system, where a killed run cannot lose it; each file's
+    // entry goes there before the file changes.
+    bool Flush();
+    // Puts what was recorded on the disk.
     bool Sync();
     // Ends the journal; a run that changed nothing leaves none.
     void Finish(int64_t filesChanged);
@@ -74,15 +81,23 @@ public:
     const std::string& Shortfall() const { return shortfall_; }
 
 private:
+    static constexpr size_t kPendingBytes = 64 * 1024;
+
+    // Makes the journal of the run at its first change; false when it cannot be made.
+    bool Create();
     bool Write(const std::string& line);
 
+    JobSettings job_;
+    std::time_t started_ = 0;
     TFolder runs_, run_, old_;
     TFile journal_;
+    std::string pending_;  // lines not yet handed to the system
     std::string id_;
     std::string shortfall_;
     size_t next_ = 0;
     uint64_t keptBytes_ = 0, budget_ = kMaxBytes;
-    bool unsynced_ = false;
+    bool failed_ = false;  // the journal could not be made
+    bool unsynced_ = false, oldUnsynced_ = false;
 };
 
 // The runs folder, ${XDG_STATE_HOME:-~/.local/state}/scrivox/runs (%LOCALAPPDATA%\Scrivox\Runs).

@@ -1,26 +1,82 @@
 #include "engine/Toucher.h"
 
+#include <chrono>
+
 #include "engine/RunObserver.h"
 #include "engine/RunJournal.h"
 #include "engine/RunReport.h"
-#include "framework/FileIdentity.h"
-#include "framework/TFolder.h"
 #include "framework/FileError.h"
 #include "framework/FileTimes.h"
 #include "framework/TFileName.h"
 
+namespace {
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 bool Toucher::ProcessFile(const TFileName& file) {
-    ClearFileError();
-    FileStamp before;
-    // The entry is written before the time is set, so that a killed run leaves none untold; it
-    // reaches the disk in groups, as a time set is cheap and a disk round trip is not. A file
-    // that then cannot be touched keeps its old time, which an undo recognises.
-    if (Journal && !Preview && GetFileStamp(file, before) &&
-        Journal->AddTouch(realPaths_.Of(file), before, Time) && ++unsynced_ >= 64) {
-        (void)Journal->Sync();
-        unsynced_ = 0;
+    if (Preview) {
+        ++FilesProcessed;
+        if (Observer) {
+            Observer->FileLookedAt(0);
+            Observer->FileChanged(file.FullPath(), 0);
+        }
+        return true;
     }
-    if (!Preview && !SetLastWriteTime(file, Time)) {
+    if (!Journal)
+        return Touch(file);
+    // The entry is written before the time is set, so that a killed run leaves none untold. A
+    // file that then cannot be touched keeps its old time, which an undo recognises.
+    FileStamp before;
+    ClearFileError();
+    if (!file.FoundIn() || file.ThroughLink()) {
+        // Not one of a folder's plain names, which wait for their folder's end: alone.
+        TouchWaiting();
+        if (GetFileStamp(file, before) && Journal->AddTouch(realPaths_.Of(file), before, Time))
+            (void)Journal->Flush();
+        return Touch(file);
+    }
+    if (file.FoundIn() != waitingIn_ || waiting_.size() >= kGroup)
+        TouchWaiting();
+    if (!file.SeenStamp(before) && !GetFileStamp(file, before))
+        return Touch(file);  // fails too, and says why
+    (void)Journal->AddTouch(realPaths_.Of(file), before, Time);
+    waitingIn_ = file.FoundIn();
+    waiting_.push_back({file.FullPath(), before.identity});
+    return true;
+}
+
+void Toucher::FolderDone() {
+    TouchWaiting();
+}
+
+void Toucher::TouchWaiting() {
+    if (waiting_.empty())
+        return;
+    (void)Journal->Flush();
+    const int64_t now = NowMs();
+    if (lastSync_ < 0)
+        lastSync_ = now;
+    if (now - lastSync_ >= kSyncEveryMs) {
+        (void)Journal->Sync();
+        lastSync_ = now;
+    }
+    for (const Waiting& w : waiting_) {
+        TFileName file(w.path);
+        file.SetFoundIn(waitingIn_, w.identity);
+        (void)Touch(file);
+    }
+    waiting_.clear();
+    waitingIn_ = nullptr;
+}
+
+bool Toucher::Touch(const TFileName& file) {
+    ClearFileError();
+    if (!SetLastWriteTime(file, Time)) {
         if (Observer)
             Observer->Failed(file.FullPath(), DescribeFileError("cannot be touched"));
         return false;
@@ -34,8 +90,10 @@ bool Toucher::ProcessFile(const TFileName& file) {
 }
 
 void Toucher::FinishRun() {
-    if (Journal)
+    if (Journal) {
+        TouchWaiting();
         (void)Journal->Sync();
+    }
 }
 
 void Toucher::ShowResult(ReportOwner& owner) {

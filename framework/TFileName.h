@@ -57,6 +57,21 @@ public:
         origin_.folder = folder;
         origin_.identity = identity;
     }
+    // For the walk: the file's stamp, read as it was handed over.
+    void SetSeenStamp(uint64_t size, int64_t lastWrite) {
+        origin_.stamped = true;
+        origin_.size = size;
+        origin_.lastWrite = lastWrite;
+    }
+    // The stamp the walk read as it handed the file over; false when it read none.
+    bool SeenStamp(FileStamp& stamp) const {
+        if (!origin_.stamped)
+            return false;
+        stamp.identity = origin_.identity;
+        stamp.size = origin_.size;
+        stamp.lastWrite = origin_.lastWrite;
+        return true;
+    }
     // For the walk: the name is a link to `name` in `holder`, which stays open as long.
     void SetLinkTarget(const TFolder* holder, const char* name) {
         origin_.holder = holder;
@@ -72,12 +87,16 @@ private:
             folder = holder = nullptr;
             holderName = nullptr;
             identity = FileIdentity();
+            stamped = false;
             return *this;
         }
         const TFolder* folder = nullptr;
         const TFolder* holder = nullptr;
         const char* holderName = nullptr;
         FileIdentity identity;
+        bool stamped = false;
+        uint64_t size = 0;
+        int64_t lastWrite = 0;
     };
 
     void Split();

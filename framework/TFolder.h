@@ -15,6 +15,10 @@ struct EntryStatus {
     uint32_t attributes =
         0;  // FileAttribute bits; kAttrSpecial for what is neither file nor folder
     FileIdentity identity;
+    // The length and last-write time read with the rest, where the same call gave them.
+    bool stamped = false;
+    uint64_t size = 0;
+    int64_t lastWrite = 0;
 };
 
 using FolderSet = std::unordered_set<FileIdentity, FileIdentityHash>;
@@ -86,6 +90,8 @@ public:
     [[nodiscard]] bool RealPath(std::string& path) const;
     // Of the folder that is open, whatever path or link reached it.
     [[nodiscard]] bool GetIdentity(FileIdentity& identity) const;
+    // Whether a folder is open.
+    bool IsOpen() const;
     // The descriptor on POSIX; -1 on Windows.
     int Descriptor() const;
     // Different for every folder opened in this process, so that a new folder can be told from

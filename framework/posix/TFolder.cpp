@@ -171,8 +171,12 @@ bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
         attrs |= kAttrSpecial;
     if (!(st.st_mode & S_IWUSR))
         attrs |= kAttrReadOnly;
+    const FileStamp stamp = StampOf(st);
     status.attributes = attrs;
-    status.identity = StampOf(st).identity;
+    status.identity = stamp.identity;
+    status.stamped = true;
+    status.size = stamp.size;
+    status.lastWrite = stamp.lastWrite;
     return true;
 }
 
@@ -363,4 +367,8 @@ bool TFolder::GetIdentity(FileIdentity& identity) const {
 
 int TFolder::Descriptor() const {
     return impl_ ? impl_->fd.Get() : -1;
+}
+
+bool TFolder::IsOpen() const {
+    return impl_ && impl_->fd;
 }

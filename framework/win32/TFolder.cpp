@@ -303,3 +303,7 @@ bool TFolder::GetIdentity(FileIdentity& identity) const {
 int TFolder::Descriptor() const {
     return -1;
 }
+
+bool TFolder::IsOpen() const {
+    return impl_ && impl_->dir;
+}

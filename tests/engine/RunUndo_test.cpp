@@ -254,6 +254,70 @@ TEST_F(RunUndo, OnlyTheLastRunsAreKeptAndARunThatChangesNothingLeavesNone) {
         EXPECT_TRUE(r.ended);
         EXPECT_EQ(r.action, "find");
     }
+    // What room is made by, read from the journals' ends alone, is what a full reading gives.
+    TFolder folder;
+    ASSERT_TRUE(folder.OpenWithoutLinks(Runs()));
+    const std::vector<KeptRun> kept = KeptRuns(folder);
+    ASSERT_EQ(kept.size(), runs.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        EXPECT_EQ(kept[i].id, runs[i].id);
+        EXPECT_EQ(kept[i].keptBytes, runs[i].keptBytes);
+        EXPECT_GT(kept[i].keptBytes, 0u);
+    }
+}
+
+// A Touch run's entries reach the journal file in groups, each before the times of its files
+// are set: whenever a file is told done, every file that has the new time has its entry there.
+TEST_F(RunUndo, TouchEntriesAreInTheJournalBeforeTheTimesChange) {
+    for (int i = 0; i < 300; ++i)
+        tree_.Write("many/" + std::to_string(i) + ".txt", "x");
+    for (int i = 0; i < 5; ++i)
+        tree_.Write("few" + std::to_string(i) + "/f.txt", "y");
+    const TTime time = TimeFromUnix(1700000000, 0);
+    struct Checker final : RunObserver {
+        std::string runs, tree;
+        TTime time;
+        std::vector<std::string> names;  // relative to the tree
+        int checked = 0;
+        void FileChanged(const std::string&, uint64_t) override {
+            const std::vector<RunRecord> runs = ListRuns();
+            ASSERT_EQ(runs.size(), 1u);
+            const std::string journal =
+                ReadWholeFile(this->runs + kPathSeparator + runs[0].id + kPathSeparator + "journal");
+            for (const std::string& name : names) {
+                FileStamp now;
+                if (GetFileStamp(tree + kPathSeparator + name, now) && LastWriteOf(now) == time) {
+                    std::string entry = name;
+                    for (char& c : entry)
+                        c = c == '/' ? kPathSeparator : c;
+                    EXPECT_NE(journal.find(kPathSeparator + entry + "\t"), std::string::npos)
+                        << name << " has its new time, but no entry";
+                }
+            }
+            ++checked;
+        }
+    } checker;
+    checker.runs = Runs();
+    checker.tree = tree_.Path();
+    checker.time = time;
+    for (int i = 0; i < 300; ++i)
+        checker.names.push_back("many/" + std::to_string(i) + ".txt");
+    for (int i = 0; i < 5; ++i)
+        checker.names.push_back("few" + std::to_string(i) + "/f.txt");
+    checker.names.push_back("a.txt");
+
+    JobSettings job;
+    job.folder = tree_.Path();
+    job.filter = "*.txt";
+    job.action = Action::Touch;
+    job.touchTime = time;
+    RunJournal journal;
+    ASSERT_TRUE(journal.Begin(job));
+    const RunCounts counts = RunJob(job, nullptr, &checker, &journal);
+    EXPECT_EQ(counts.filesProcessed, 309);
+    EXPECT_EQ(checker.checked, 309);
+    const UndoOutcome undo = UndoRun("", false, nullptr);
+    EXPECT_EQ(undo.restored, 309);
 }
 
 #ifndef _WIN32
