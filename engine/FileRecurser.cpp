@@ -38,7 +38,7 @@ FileRecurser::~FileRecurser() = default;
 
 bool FileRecurser::Recurse() {
     folders_.clear();
-    handed_.clear();
+    handed_.Clear();
     stopped_ = false;
     std::vector<std::string> items;
     for (const Filter& filter : Filters)
@@ -120,7 +120,7 @@ void FileRecurser::Walk(TFolder& folder) {
                 continue;
             // However many names, links and filters lead to a file, it is handed over once.
             handedHere[it.Index()] = true;
-            if (!handed_.insert(status.identity).second)
+            if (!handed_.Insert(status.identity))
                 continue;
             if (StopNow())
                 return;

@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "framework/FileIdentity.h"
+#include "framework/IdentitySet.h"
 #include "framework/TFolder.h"
 
 class FileProcessorBase;
@@ -78,7 +78,7 @@ private:
     // The folders listed so far, all inside the chosen folder.
     FolderSet folders_;
     // The files handed over so far.
-    std::unordered_set<FileIdentity, FileIdentityHash> handed_;
+    IdentitySet handed_;
     // The filters' items as names taken and left out.
     std::unique_ptr<NameRules> rules_;
     // Where the chosen folder really is, for telling where a link leads within it.

@@ -4,7 +4,12 @@
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #define SCRIVOX_PAIR_SSE2 1
-#include <emmintrin.h>
+#include <immintrin.h>
+// AVX2 where the system keeps 32-byte stack slots aligned; 64-bit Windows builds of this
+// compiler do not, and would fault spilling a 32-byte register.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define SCRIVOX_PAIR_AVX2 1
+#endif
 #endif
 
 namespace {
@@ -65,6 +70,58 @@ __attribute__((target("sse2"))) size_t NextBySse2(const char* at,
     return from;
 }
 
+#ifdef SCRIVOX_PAIR_AVX2
+#define SCRIVOX_AVX2_TARGET __attribute__((target("avx2")))
+
+// Where among the 32 places from `i` on both bytes are.
+SCRIVOX_AVX2_TARGET inline unsigned PairMask(const char* first,
+                                             const char* second,
+                                             size_t i,
+                                             const __m256i* want,
+                                             const __m256i* fold) {
+    const __m256i a =
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(first + i)), fold[0]);
+    const __m256i b = _mm256_or_si256(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(second + i)), fold[1]);
+    return static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(a, want[0]), _mm256_cmpeq_epi8(b, want[1]))));
+}
+
+// Thirty-two places a step, two steps at a time: the block was just copied in and sits in the
+// cache, so the loads keep up.
+SCRIVOX_AVX2_TARGET size_t NextByAvx2(const char* at,
+                                      size_t from,
+                                      size_t limit,
+                                      const size_t offset[2],
+                                      const unsigned char byte[2],
+                                      const bool foldCase[2]) {
+    const __m256i want[2] = {_mm256_set1_epi8(static_cast<char>(byte[0])),
+                             _mm256_set1_epi8(static_cast<char>(byte[1]))};
+    const __m256i fold[2] = {_mm256_set1_epi8(foldCase[0] ? 0x20 : 0),
+                             _mm256_set1_epi8(foldCase[1] ? 0x20 : 0)};
+    const char* first = at + offset[0];
+    const char* second = at + offset[1];
+    for (; from + 64 <= limit; from += 64) {
+        const unsigned low = PairMask(first, second, from, want, fold);
+        const unsigned high = PairMask(first, second, from + 32, want, fold);
+        if ((low | high) != 0)
+            return low != 0 ? from + static_cast<size_t>(__builtin_ctz(low))
+                            : from + 32 + static_cast<size_t>(__builtin_ctz(high));
+    }
+    for (; from + 32 <= limit; from += 32) {
+        const unsigned m = PairMask(first, second, from, want, fold);
+        if (m != 0)
+            return from + static_cast<size_t>(__builtin_ctz(m));
+    }
+    return from;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 bool HasSse2() {
 #ifdef __x86_64__
     return true;
@@ -110,6 +167,10 @@ PairFinder::PairFinder(std::string_view text, bool caseSensitive) {
 size_t PairFinder::Next(const char* at, size_t from, size_t limit) const {
 #ifdef SCRIVOX_PAIR_SSE2
     if (HasSse2()) {
+#ifdef SCRIVOX_PAIR_AVX2
+        if (HasAvx2())
+            from = NextByAvx2(at, from, limit, offset_, byte_, foldCase_);
+#endif
         from = NextBySse2(at, from, limit, offset_, byte_, foldCase_);
         // Fewer than sixteen places are left, or a candidate was found.
         for (; from < limit; ++from) {

@@ -155,7 +155,7 @@ bool RunJournal::Create() {
         !Write("action\t" + std::string(job_.action == Action::Touch ? "touch" : "find")) ||
         (job_.action == Action::Find && (!Write("find\t" + JournalField(job_.findText)) ||
                                          !Write("replace\t" + JournalField(job_.replaceText)))) ||
-        !Sync() || !run_.Sync() || !runs_.Sync()) {
+        !Flush()) {
         shortfall_ = std::string(kCannot) + "its journal cannot be written: " + LastFileErrorText();
         journal_ = TFile();
         pending_.clear();
@@ -166,6 +166,9 @@ bool RunJournal::Create() {
         return false;
     }
     failed_ = false;
+    // The new folders go to the disk with the first sync, which comes before the first change
+    // that must be undoable after a power failure.
+    foldersUnsynced_ = true;
     return true;
 }
 
@@ -246,13 +249,15 @@ bool RunJournal::Sync() {
         return false;
     if (!Flush())
         return false;
-    // The run's own folder and its place among the runs were put on the disk once, at the start;
-    // old/ gains a name with each old file kept.
+    // The run's own folder and its place among the runs go to the disk once, with the first
+    // sync; old/ gains a name with each old file kept.
     const bool synced = !unsynced_ || journal_.Sync();
     unsynced_ = !synced;
     const bool oldSynced = !oldUnsynced_ || old_.Sync();
     oldUnsynced_ = !oldSynced;
-    return synced && oldSynced;
+    const bool foldersSynced = !foldersUnsynced_ || (run_.Sync() && runs_.Sync());
+    foldersUnsynced_ = !foldersSynced;
+    return synced && oldSynced && foldersSynced;
 }
 
 void RunJournal::Finish(int64_t filesChanged) {

@@ -97,7 +97,7 @@ private:
     size_t next_ = 0;
     uint64_t keptBytes_ = 0, budget_ = kMaxBytes;
     bool failed_ = false;  // the journal could not be made
-    bool unsynced_ = false, oldUnsynced_ = false;
+    bool unsynced_ = false, oldUnsynced_ = false, foldersUnsynced_ = false;
 };
 
 // The runs folder, ${XDG_STATE_HOME:-~/.local/state}/scrivox/runs (%LOCALAPPDATA%\Scrivox\Runs).

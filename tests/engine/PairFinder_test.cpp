@@ -41,7 +41,7 @@ TEST(PairFinder, FindsExactlyThePlacesOfItsTwoBytesAndEveryOccurrence) {
         for (size_t i = 0; i < length; ++i)
             text += alphabet[random() % alphabet.size()];
         std::string buffer;
-        const size_t size = random() % 90;
+        const size_t size = random() % 200;
         for (size_t i = 0; i < size; ++i)
             buffer += alphabet[random() % alphabet.size()];
         if (buffer.size() < text.size())
