@@ -22,11 +22,23 @@ constexpr size_t kWriteBufferSize = 256 * 1024;
 
 class FileSource final : public ScanSource {
 public:
-    explicit FileSource(TFile& file) : file_(file) {}
-    long long Read(char* buffer, size_t size) override { return file_.Read(buffer, size); }
+    // `length`: the file's length when it was opened.
+    FileSource(TFile& file, uint64_t length) : file_(file), length_(length) {}
+    long long Read(char* buffer, size_t size) override {
+        // Exactly the length read: the end, without a read that would say so. A file that has
+        // grown since, or a length the system does not know (0), is read until a read says so.
+        if (length_ > 0 && done_ == length_)
+            return 0;
+        const long long n = file_.Read(buffer, size);
+        if (n > 0)
+            done_ += static_cast<uint64_t>(n);
+        return n;
+    }
 
 private:
     TFile& file_;
+    const uint64_t length_;
+    uint64_t done_ = 0;
 };
 
 // Collects the new content beside the file, started only when the first match is found; the
@@ -255,7 +267,7 @@ bool Replacer::ProcessFile(const TFileName& file) {
         return false;
     std::unique_ptr<Finished> finished(new Finished(writeBuffer_.get()));
     finished->identity = scanned.identity;
-    FileSource source(in);
+    FileSource source(in, scanned.size);
     finished->sink.Attach(file, in, KeepDates);
     if (Journal)
         finished->sink.HashWhatIsWritten();
