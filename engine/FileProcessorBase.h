@@ -19,6 +19,9 @@ class FileProcessorBase {
 public:
     // True when the file was processed and counted.
     virtual bool ProcessFile(const TFileName& file) = 0;
+    // Whether the processor reads the files it is handed: the walk then opens them as it looks
+    // at them, where that saves a status read, and hands them over open.
+    virtual bool ReadsFiles() const { return false; }
     // The walk has handed over the last file of the folder it is in, which is still open.
     virtual void FolderDone() {}
     // Completes whatever work the processor held back; called once, after the walk.

@@ -8,6 +8,7 @@
 #include "framework/FileAttributes.h"
 #include "framework/FileError.h"
 #include "framework/PathSyntax.h"
+#include "framework/TFile.h"
 #include "framework/TFileName.h"
 #include "framework/TFileNameIterator.h"
 #include "framework/TFolder.h"
@@ -108,12 +109,18 @@ void FileRecurser::Walk(TFolder& folder) {
     // A name that two filters match is handed over once, even when the file under it is
     // another by the second time (the processor put a new one in its place).
     std::vector<bool> handedHere(folder.EntryCount());
+    const bool readsFiles = Processor->ReadsFiles();
     for (const std::string& mask : rules_->Includes()) {
         for (TFileNameIterator it(folder, mask); it.Next();) {
             EntryStatus status;
             target.clear();
+            // A processor that reads the file gets it open, where the listing says it is a
+            // file; what it does not take is closed with the next name.
+            TFile opened;
             if (handedHere[it.Index()] || rules_->ExcludesFile(it.Name()) ||
-                !folder.EntryStatusOf(it.Index(), status) ||
+                (!(readsFiles && folder.EntryIsFile(it.Index()) &&
+                   opened.OpenListed(folder, it.Name(), status)) &&
+                 !folder.EntryStatusOf(it.Index(), status)) ||
                 ((status.attributes & kAttrLink) &&
                  !FollowInside(folder, it.Name(), holder, target, status)) ||
                 (status.attributes & kNotHandedOver))
@@ -130,6 +137,8 @@ void FileRecurser::Walk(TFolder& folder) {
             file.SetFoundIn(&folder, status.identity);
             if (status.stamped)
                 file.SetSeenStamp(status.size, status.lastWrite);
+            if (opened.IsOpen())
+                file.SetOpened(&opened);
             if (!target.empty())
                 file.SetLinkTarget(&holder, target.c_str());
             Processor->ProcessFile(file);

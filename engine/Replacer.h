@@ -36,6 +36,7 @@ public:
     // True when the file was processed; a waiting file is counted, and its result known, once
     // it is in place.
     bool ProcessFile(const TFileName& file) override;
+    bool ReadsFiles() const override { return true; }
     // Puts the waiting files in place first.
     void ShowResult(ReportOwner& owner) override;
     void FinishRun() override { PutWaitingInPlace(); }

@@ -8,6 +8,7 @@
 
 class TFileName;
 class TFolder;
+struct EntryStatus;
 
 // An open file. Every failure is a false (or negative) result; a write counts only once Close
 // has reported success, since some file systems only report a full disk there.
@@ -29,6 +30,12 @@ public:
     [[nodiscard]] bool OpenRead(const TFileName& file);
     // A file of a listed or private folder, for reading, its name not followed if a link.
     [[nodiscard]] bool OpenIn(const TFolder& folder, const char* name);
+    // A name the folder's listing gives as a regular file (TFolder::EntryIsFile): opened for
+    // reading, not followed if a link, and its status read from the open file, so that the walk
+    // decides on it with one open and one status read instead of a status read by name before
+    // and another after. Whatever `status` says, only a regular file stays open. False when it
+    // cannot be opened (gone, a link now, not readable): the walk asks by name then.
+    [[nodiscard]] bool OpenListed(const TFolder& folder, const char* name, EntryStatus& status);
     // Makes the new file `name` in `folder`, private to its owner, and opens it for writing;
     // an existing name, a link included, is refused.
     [[nodiscard]] bool CreateIn(const TFolder& folder, const char* name);

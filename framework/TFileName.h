@@ -5,6 +5,7 @@
 
 #include "framework/FileIdentity.h"
 
+class TFile;
 class TFolder;
 
 // A file's full path, split into its folder, base name and extension:
@@ -57,6 +58,10 @@ public:
         origin_.folder = folder;
         origin_.identity = identity;
     }
+    // For the walk: the file is open in `file` already, which stays open while it is handed
+    // over; TFile::OpenRead takes it from there.
+    void SetOpened(TFile* file) { origin_.opened = file; }
+    TFile* Opened() const { return origin_.opened; }
     // For the walk: the file's stamp, read as it was handed over.
     void SetSeenStamp(uint64_t size, int64_t lastWrite) {
         origin_.stamped = true;
@@ -88,12 +93,14 @@ private:
             holderName = nullptr;
             identity = FileIdentity();
             stamped = false;
+            opened = nullptr;
             return *this;
         }
         const TFolder* folder = nullptr;
         const TFolder* holder = nullptr;
         const char* holderName = nullptr;
         FileIdentity identity;
+        TFile* opened = nullptr;
         bool stamped = false;
         uint64_t size = 0;
         int64_t lastWrite = 0;

@@ -53,6 +53,9 @@ public:
     // system that does not say is asked (a status read).
     bool EntryIsFolder(size_t index) const;
     bool EntryIsLink(size_t index) const;
+    // Whether the listing itself says the entry is a regular file, so that it can be opened
+    // without a status read first (TFile::OpenListed). False where the listing does not say.
+    bool EntryIsFile(size_t index) const;
     // The status of a listed name, links not followed.
     [[nodiscard]] bool EntryStatusOf(size_t index, EntryStatus& status) const;
 

@@ -1,5 +1,7 @@
 #include "framework/posix/FileHelpers.h"
 
+#include "framework/FileAttributes.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -120,4 +122,24 @@ bool CopyFdContent(int from, int to) {
             return false;
         offset += n;
     }
+}
+
+EntryStatus EntryStatusFrom(const char* name, const struct stat& st) {
+    uint32_t attrs = name[0] == '.' ? uint32_t{kAttrHidden} : 0u;
+    if (S_ISDIR(st.st_mode))
+        attrs |= kAttrDirectory;
+    else if (S_ISLNK(st.st_mode))
+        attrs |= kAttrLink;
+    else if (!S_ISREG(st.st_mode))
+        attrs |= kAttrSpecial;
+    if (!(st.st_mode & S_IWUSR))
+        attrs |= kAttrReadOnly;
+    const FileStamp stamp = StampOf(st);
+    EntryStatus status;
+    status.attributes = attrs;
+    status.identity = stamp.identity;
+    status.stamped = true;
+    status.size = stamp.size;
+    status.lastWrite = stamp.lastWrite;
+    return status;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/FileIdentity.h"
+#include "framework/TFolder.h"
 #include "framework/posix/UniqueFd.h"
 
 struct stat;
@@ -25,6 +26,8 @@ std::string TemporaryFolder();
 std::string FolderOf(const std::string& path);
 
 FileStamp StampOf(const struct stat& st);
+// What the walk needs to know of the name `name` with the status `st`.
+EntryStatus EntryStatusFrom(const char* name, const struct stat& st);
 
 // Writes everything, retrying short and interrupted writes.
 bool WriteAllFd(int fd, const void* data, size_t size);

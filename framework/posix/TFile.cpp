@@ -79,6 +79,10 @@ bool TFile::OpenRead(const std::string& path) {
 }
 
 bool TFile::OpenRead(const TFileName& file) {
+    if (TFile* opened = file.Opened(); opened && opened->IsOpen()) {
+        *this = std::move(*opened);
+        return true;  // the walk decided on what it opened
+    }
     const TFolder* holder = file.Holder();
     if (!holder)
         return OpenRead(file.FullPath());
@@ -92,6 +96,22 @@ bool TFile::OpenRead(const TFileName& file) {
         *this = TFile();
         return Failure(FileProblem::NotTheFileListed);
     }
+    return true;
+}
+
+bool TFile::OpenListed(const TFolder& folder, const char* name, EntryStatus& status) {
+    *this = TFile();
+    UniqueFd fd;
+    do {
+        fd.Reset(::openat(folder.Descriptor(), name,
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    } while (!fd && errno == EINTR);
+    struct stat st;
+    if (!fd || ::fstat(fd.Get(), &st) != 0)
+        return SystemFailure();
+    status = EntryStatusFrom(name, st);
+    if (S_ISREG(st.st_mode))
+        Adopt(fd.Release(), StampOf(st));
     return true;
 }
 

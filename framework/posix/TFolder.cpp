@@ -154,6 +154,10 @@ bool TFolder::EntryIsLink(size_t index) const {
     }
 }
 
+bool TFolder::EntryIsFile(size_t index) const {
+    return impl_->types[index] == DT_REG;
+}
+
 bool TFolder::EntryStatusOf(size_t index, EntryStatus& status) const {
     return StatusOf(EntryName(index), status);
 }
@@ -162,21 +166,7 @@ bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
     struct stat st;
     if (::fstatat(Descriptor(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
-    uint32_t attrs = name[0] == '.' ? uint32_t{kAttrHidden} : 0u;
-    if (S_ISDIR(st.st_mode))
-        attrs |= kAttrDirectory;
-    else if (S_ISLNK(st.st_mode))
-        attrs |= kAttrLink;
-    else if (!S_ISREG(st.st_mode))
-        attrs |= kAttrSpecial;
-    if (!(st.st_mode & S_IWUSR))
-        attrs |= kAttrReadOnly;
-    const FileStamp stamp = StampOf(st);
-    status.attributes = attrs;
-    status.identity = stamp.identity;
-    status.stamped = true;
-    status.size = stamp.size;
-    status.lastWrite = stamp.lastWrite;
+    status = EntryStatusFrom(name, st);
     return true;
 }
 

@@ -65,6 +65,10 @@ bool TFile::OpenRead(const std::string& path) {
 }
 
 bool TFile::OpenRead(const TFileName& file) {
+    if (TFile* opened = file.Opened(); opened && opened->IsOpen()) {
+        *this = std::move(*opened);
+        return true;  // the walk decided on what it opened
+    }
     const TFolder* holder = file.Holder();
     if (!holder)
         return OpenRead(file.FullPath());
@@ -90,6 +94,11 @@ bool TFile::OpenRead(const TFileName& file) {
 
 // By the folder's verbatim path, as OpenRead takes a walk's names; the name itself, if a reparse
 // point, is opened to be refused.
+bool TFile::OpenListed(const TFolder& folder, const char* name, EntryStatus& status) {
+    // Not used here (the listing gives every entry's status), but correct all the same.
+    return folder.StatusOf(name, status) && OpenIn(folder, name);
+}
+
 bool TFile::OpenIn(const TFolder& folder, const char* name) {
     const std::wstring wide = Widen(name);
     if (!IsPlainName(wide)) {

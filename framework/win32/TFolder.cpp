@@ -204,6 +204,10 @@ bool TFolder::EntryIsLink(size_t index) const {
     return (impl_->attributes[index] & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool TFolder::EntryIsFile(size_t) const {
+    return false;  // the listing gives the status itself
+}
+
 bool TFolder::EntryStatusOf(size_t index, EntryStatus& status) const {
     // A file system that numbers no files is asked for the entry's own number.
     if (impl_->indexes[index] == 0 || !impl_->Identify())

@@ -244,6 +244,9 @@ TEST(FaultHostileTree, UnreadableFilesAndFoldersFailAlone) {
     ASSERT_TRUE(counts);
     EXPECT_EQ(counts->filesProcessed, 2);  // ok.c and nowrite/in.c
     EXPECT_EQ(counts->replacementsMade, 2);
+    // Told as failures: unreadable.c, which the walk cannot open but still hands over, and the
+    // folder noread, which cannot be listed; readonly.c is skipped, as asked.
+    EXPECT_EQ(counts->failures, 2);
     for (const char* folder : {"noread", "noexec", "nowrite"})
         ::chmod(dir.Join(folder).c_str(), 0755);
     for (const auto& [rel, mode] : files) {
