@@ -250,11 +250,14 @@ std::vector<KeptRun> KeptRuns(const TFolder& runs) {
             continue;
         KeptRun k;
         k.id = runs.EntryName(i);
-        // The end line, the journal's last, tells what the run keeps; a run that has none
-        // (stopped, or damaged) is counted as keeping nothing, as a full reading would.
+        // The end line, the journal's last, tells what old content the run keeps; a run that
+        // has none (stopped, or damaged) is counted as keeping none, as a full reading would.
+        // The journal itself counts too: a Touch of a million files keeps no content, but a
+        // journal of a hundred megabytes.
         TFile file;
         FileStamp stamp;
         if (file.OpenIn(run, "journal") && file.GetStamp(stamp) && stamp.size > 0) {
+            k.keptBytes = stamp.size;
             constexpr uint64_t kTail = 256;
             const uint64_t from = stamp.size > kTail ? stamp.size - kTail : 0;
             std::string tail(static_cast<size_t>(stamp.size - from), '\0');
@@ -266,7 +269,7 @@ std::vector<KeptRun> KeptRuns(const TFolder& runs) {
                 uint64_t bytes = 0;
                 if (start != std::string::npos && ParseJournalLine(tail.substr(start + 1), f) &&
                     f.size() == 3 && f[0] == "end" && ToNumber(f[2], bytes))
-                    k.keptBytes = bytes;
+                    k.keptBytes += bytes;
             }
         }
         kept.push_back(k);

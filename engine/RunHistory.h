@@ -26,7 +26,7 @@ std::vector<RunRecord> ListRuns(const TFolder& runs);
 // dropping old runs to make room needs, at the cost of one small read per run.
 struct KeptRun {
     std::string id;
-    uint64_t keptBytes = 0;
+    uint64_t keptBytes = 0;  // old content and the journal itself
 };
 std::vector<KeptRun> KeptRuns(const TFolder& runs);
 // The same in the user's runs folder (RunsFolder()); none when there is none.

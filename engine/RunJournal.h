@@ -32,7 +32,8 @@ struct KeptContent {
     bool linked = false;  // the old file itself, not a copy: an undo may move it back whole
 };
 
-// Kept: the last kMaxRuns runs, at most kMaxBytes of old content in all; the oldest go first. A
+// Kept: the last kMaxRuns runs, at most kMaxBytes of old content and journals in all; the oldest
+// go first (a run's own journal is not counted while it runs). A
 // run that would pass the limit keeps no more old content from there on, and says so.
 class RunJournal {
 public:
