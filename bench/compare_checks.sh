@@ -1,6 +1,7 @@
 # The checks of bench/compare.sh, sourced by it: every tool's output is checked, so that a time
 # is only kept for a run that did the work. They use compare.sh's variables ($area, $tree, $work,
 # $state, $list, $nfiles, $scrivox) and its fail.
+# shellcheck shell=bash disable=SC2154  # the variables are compare.sh's
 
 # Scrivox's report must name every file of the list and the replacements the tree holds.
 check_report() {  # SCENARIO FILES REPLACEMENTS (-1: not reported)

@@ -1,6 +1,7 @@
 # The peak-memory run of bench/compare.sh, sourced by it (its variables and functions): a Find
 # over one 5 GiB sparse file with its matches in the last 4 KiB, under /usr/bin/time -v. The file
 # is removed afterwards, and by compare.sh's cleanup if anything fails.
+# shellcheck shell=bash disable=SC2154  # the variables are compare.sh's
 
 echo "Scenario huge: scrivox on a 5 GiB sparse file"
 hdir=$area/huge

@@ -5,6 +5,7 @@
 # and with an empty state folder. The tree is too big to copy for every run: no-match and preview
 # must leave it as it was and Touch may change times only, which bench/tree_changes.c checks by
 # the status-change times of every file and folder.
+# shellcheck shell=bash disable=SC2154  # the variables are compare.sh's
 
 scale_folders=$(((scale_files + 99) / 100))
 scale_runs=$((runs < 3 ? runs : 3))
