@@ -2,7 +2,8 @@
 # Times the scrivox program against common find-and-replace tools on the seeded benchmark tree
 # and writes bench/RESULTS.md. One command, on a Debian machine with nothing set up:
 #
-#   bench/compare.sh [--runs N] [--no-huge] [--no-find-bench] [--no-wine]
+#   bench/compare.sh [--runs N] [--no-huge] [--no-scale] [--scale-files N] [--no-find-bench]
+#                    [--no-wine] [--tree DIR] [--results FILE]
 #
 # It installs what it lacks with apt-get, builds the native preset, makes build/bench-tree with
 # bench/gen_tree.py's defaults when it is missing, and works in build/bench-compare, which it
@@ -11,12 +12,18 @@
 # cache is warm; every scrivox run also gets an empty state folder there (XDG_STATE_HOME), so that
 # its journal never lands in the user's and each run pays the same for it. Tools take turns within
 # each round, so that load from elsewhere hits all alike. Every tool's resulting tree must be
-# byte-identical to Scrivox's, or the script fails.
+# byte-identical to Scrivox's (a bound's: to the tree as it was), or the script fails. The scale
+# runs (bench/compare_scale.sh) work on one generated tree instead, checked after every run.
 #
 #   --runs N          timed runs per tool and scenario (default 5; the median needs at least 5)
 #   --no-huge         skip the peak-memory run on a 5 GiB sparse file
+#   --no-scale        skip the runs on a generated tree of a million small files
+#   --scale-files N   files of that tree (default 1000000, a hundred to a folder)
 #   --no-find-bench   skip the engine-level table of bench/run.sh
 #   --no-wine         skip the Windows builds under Wine (bench/wine.sh)
+#   --tree DIR        another tree made by bench/gen_tree.py (a small one, to try the script)
+#   --results FILE    write the results there, and leave README.md alone (default
+#                     bench/RESULTS.md, whose summary goes into README.md too)
 set -euo pipefail
 export LC_ALL=C  # byte semantics for sed, find and sort, and a '.' in $EPOCHREALTIME
 
@@ -25,21 +32,34 @@ root=$PWD
 
 runs=5
 huge=1
+scale=1
+scale_files=1000000
 findbench=1
 wine=1
+tree=$root/build/bench-tree
+results=$root/bench/RESULTS.md
+usage="usage: bench/compare.sh [--runs N] [--no-huge] [--no-scale] [--scale-files N] [--no-find-bench] [--no-wine] [--tree DIR] [--results FILE]"
 while [ $# -gt 0 ]; do
+    [[ $1 != --runs && $1 != --scale-files && $1 != --tree && $1 != --results ]] || [ $# -ge 2 ] ||
+        { echo "$1 needs a value" >&2; exit 2; }
     case $1 in
-        --runs) runs=${2:-}; shift 2 ;;
+        --runs) runs=$2; shift 2 ;;
         --no-huge) huge=0; shift ;;
+        --no-scale) scale=0; shift ;;
+        --scale-files) scale_files=$2; shift 2 ;;
         --no-find-bench) findbench=0; shift ;;
         --no-wine) wine=0; shift ;;
-        *) echo "usage: bench/compare.sh [--runs N] [--no-huge] [--no-find-bench] [--no-wine]" >&2; exit 2 ;;
+        --tree) tree=$(realpath "$2"); shift 2 ;;
+        --results) results=$(realpath "$2"); shift 2 ;;
+        *) echo "$usage" >&2; exit 2 ;;
     esac
 done
-if ! [[ $runs =~ ^[0-9]+$ ]] || [ "$runs" -lt 1 ]; then
-    echo "--runs needs a positive number" >&2
-    exit 2
-fi
+for n in "$runs" "$scale_files"; do
+    if ! [[ $n =~ ^[0-9]+$ ]] || [ "$n" -lt 1 ]; then
+        echo "--runs and --scale-files need a positive number" >&2
+        exit 2
+    fi
+done
 
 # --- What the comparison needs -----------------------------------------------------------------
 packages=()
@@ -72,8 +92,8 @@ echo "Building the native preset (scrivox, find_bench, sha_bench)..."
     >build/compare-build.log 2>&1 || { cat build/compare-build.log; exit 1; }
 scrivox=$root/build/native/bin/scrivox
 
-tree=$root/build/bench-tree
 if [ ! -f "$tree/manifest.json" ]; then
+    [ "$tree" = "$root/build/bench-tree" ] || { echo "$tree holds no manifest.json" >&2; exit 2; }
     python3 bench/gen_tree.py --out "$tree"
 fi
 
@@ -95,8 +115,12 @@ meta=$area/meta.tsv
 : >"$extra"
 : >"$meta"
 finished=0
+scale_root=""
 cleanup() {
     rm -rf "$area/huge"  # 5 GiB: never left behind
+    # A million files and the journal of a Touch over them: never left behind either.
+    [ -z "$scale_root" ] || rm -rf "$scale_root"
+    rm -rf "$area/scale-state"
     if [ "$finished" = 1 ]; then
         rm -rf "$area"
     elif [ -d "$area" ]; then
@@ -163,6 +187,7 @@ put repl "$repl"
 put runs "$runs"
 put expect_cs "$expect_cs"
 put expect_ww "$expect_ww"
+put tree_path "${tree#"$root"/}"
 put tree_summary "$(python3 - "$tree/manifest.json" <<'PY'
 import json, sys
 m = json.load(open(sys.argv[1]))
@@ -170,8 +195,11 @@ print(f"seed {m['seed']}, {m['files']} files in {m['folders']} folders, {m['byte
 PY
 )"
 
-cc -O2 -Wall -o "$area/touch_loop" bench/touch_loop.c
-cc -O2 -Wall -o "$area/touch_walk" bench/touch_walk.c
+# The bare bounds and the checks' helpers, in C.
+helpers=(touch_loop touch_walk read_loop copy_bound gen_scale_tree tree_changes)
+for helper in "${helpers[@]}"; do
+    cc -O2 -Wall -o "$area/$helper" "bench/$helper.c"
+done
 
 # --- Machine -----------------------------------------------------------------------------------
 put cpus "$(nproc)"
@@ -225,74 +253,7 @@ run_timed() {
     printf '%s\t%s\t%s\t%s\n' "$scenario" "$tool" "$t0" "$t1" >>"$times"
 }
 
-# Scrivox's report must name every file of the list and the replacements the tree holds.
-check_report() {  # SCENARIO FILES REPLACEMENTS (-1: not reported)
-    python3 - "$area/out" "$2" "$3" "$1" <<'PY'
-import re, sys
-text = open(sys.argv[1]).read()
-def number(noun):
-    m = re.search(r"^(No|\d+) " + noun, text, re.M)
-    return None if not m else 0 if m.group(1) == "No" else int(m.group(1))
-files, made = number("files? processed"), number("replacements? made")
-want_files, want_made = int(sys.argv[2]), int(sys.argv[3])
-if files != want_files or (want_made >= 0 and made != want_made):
-    sys.exit(f"FAIL: scrivox in \"{sys.argv[4]}\" reported {files} files and {made} replacements; "
-             f"the tree holds {want_files} files of the filter and {want_made} replacements.\n"
-             f"Its output:\n{text}")
-PY
-}
-
-# A preview's report: the files the run changed, and the replacements it made, in the conditional.
-check_preview() {  # SCENARIO FILES REPLACEMENTS
-    python3 - "$area/out" "$2" "$3" "$1" <<'PY'
-import re, sys
-text = open(sys.argv[1]).read()
-def number(words):
-    m = re.search(r"^(No|\d+) " + words, text, re.M)
-    return None if not m else 0 if m.group(1) == "No" else int(m.group(1))
-files, made = number(r"files? would change\."), number(r"replacements? would be made\.")
-want_files, want_made = int(sys.argv[2]), int(sys.argv[3])
-if files != want_files or made != want_made:
-    sys.exit(f"FAIL: scrivox -n in \"{sys.argv[4]}\" reported {files} files that would change and "
-             f"{made} replacements; the run changes {want_files} files and makes {want_made}.\n"
-             f"Its output:\n{text}")
-PY
-}
-
-check_same() {  # SCENARIO TOOL EXPECTED-TREE [WHOSE]
-    if ! diff -r -q "$work" "$3" >"$area/diff" 2>&1; then
-        echo "First differences (work = $2's result, other = ${4:-Scrivox's}):" >&2
-        head -20 "$area/diff" >&2
-        fail "the tree $2 left in \"$1\" is not byte-identical to ${4:-Scrivox's}"
-    fi
-}
-
-# What each variant leaves in its state folder: a journal where it changed files and keeps one,
-# nothing where it keeps none.
-check_state() {  # SCENARIO TOOL EXPECTED
-    case $2 in
-        scrivox-nojournal | scrivox-preview)
-            [ -z "$(ls -A "$state")" ] || fail "$2 left something in its state folder in \"$1\"" ;;
-        scrivox | scrivox-nosync)
-            [ "$3" = 0 ] || [ -n "$(ls -A "$state/scrivox/runs" 2>/dev/null)" ] ||
-                fail "$2 kept no journal in \"$1\"" ;;
-    esac
-}
-
-# Files whose last-write time the run changed (cp -a kept the tree's), i.e. that it rewrote.
-files_written() {
-    python3 - "$tree" "$work" <<'PY'
-import os, sys
-tree, work = sys.argv[1:3]
-n = 0
-for folder, _, files in os.walk(work):
-    for f in files:
-        p = os.path.join(folder, f)
-        if os.stat(p).st_mtime_ns != os.stat(os.path.join(tree, os.path.relpath(p, work))).st_mtime_ns:
-            n += 1
-print(n)
-PY
-}
+source bench/compare_checks.sh
 
 # --- Scenarios ---------------------------------------------------------------------------------
 # Each scenario lists its tools (Scrivox first, so that its result is there to compare with);
@@ -303,18 +264,23 @@ tool_cmds=()
 add_tool() {  # SCENARIO TOOL COMMAND NOTE
     tool_names+=("$2")
     tool_cmds+=("$3")
-    local shown=${3//"$(q "$list")"/LIST}
-    shown=${shown//"$(q "$area/touch_loop")"/bench/touch_loop}
+    local shown=${3//"$(q "$list")"/LIST} helper
+    for helper in "${helpers[@]}"; do
+        shown=${shown//"$(q "$area/$helper")"/bench/$helper}
+    done
+    shown=${shown//"$(q "$area/changed_$1.list")"/CHANGED}
     shown=${shown//"$(q "$cfg")"/CONFIG}
     shown=${shown//"$(q "$state")"/STATE}
     shown=${shown//"$(q "$scrivox")"/build/native/bin/scrivox}
     shown=${shown//"$(q "$area/empty")"/EMPTY}
+    shown=${shown//"$(q "$area/mem.txt")"/MEM}
     printf '%s\t%s\t%s\t%s\n' "$1" "$2" "$shown" "$4" >>"$tools"
 }
 
-# run_replace SCENARIO CASE WHOLE FIND EXPECTED: Scrivox's Find, then the peers in tool_names.
+# run_replace SCENARIO CASE WHOLE FIND EXPECTED [CHANGED]: Scrivox's Find, then the other tools in
+# tool_names. CHANGED lists the files the run must change, worked out beforehand.
 run_replace() {
-    local scenario=$1 case=$2 whole=$3 find=$4 expected=$5 r i tool
+    local scenario=$1 case=$2 whole=$3 find=$4 expected=$5 changed=${6:-} r i tool
     put "load_${scenario}_before" "$(load)"
     echo "Scenario $scenario: ${#tool_names[@]} tools x $runs runs"
     for ((r = 1; r <= runs; r++)); do
@@ -335,6 +301,9 @@ run_replace() {
             fi
             if [ "$tool" = scrivox ] && [ "$expected" != 0 ] && [ ! -d "$ref" ]; then
                 mv "$work" "$ref"
+                [ -z "$changed" ] || check_changed "$scenario" "$changed" || exit 1
+            elif [ "$tool" = copy ]; then
+                check_copy "$scenario" "$(tr -cd '\0' <"$changed" | wc -c)"
             elif [ "$tool" = scrivox-preview ]; then
                 check_same "$scenario" "$tool" "$tree" "the tree as it was"
             else
@@ -351,19 +320,26 @@ scrivox_cmd() {  # FIND [FOLDER [WRAPPER [OPTION]]]
 }
 # The same run with every fsync and sync made a no-op: what the engine costs without the flushes.
 nosync_note="diagnostic, not a peer: the same run under eatmydata, which makes fsync a no-op"
+# The bare bound of a replace that is safe against a crash; "copy" is never a peer.
+copy_note="bench/copy_bound.c: the bound, not a peer: every listed file read once, a copy of each file that changes written beside it (the old content: no replacement made), one syncfs, one rename each; it must rewrite exactly the files Scrivox changes and leave the content as it was (diff -r; the copies' mode is mkstemp's 0600, which diff does not compare)"
 # The same run keeping nothing to undo it with: what the journal costs.
 nojournal_note="diagnostic, not a peer: the same run with --no-undo, which keeps no journal (no old content kept, no SHA-256 of the new, no journal file to write and flush)"
 sed_literal() { printf '%s' "$1" | sed 's/[][\/.*^$]/\\&/g'; }  # a literal in a BRE
 sed_replacement() { printf '%s' "$1" | sed 's/[\/&]/\\&/g'; }
 
-# 1. The read bound: the same files, read whole, nothing else.
+# 1. The read bounds: the same files, read whole, nothing else.
 tool_names=()
 tool_cmds=()
 add_tool read cat "xargs -0 cat <$(q "$list") >/dev/null" "the listed files, read once to /dev/null"
+add_tool read loop "$(q "$area/read_loop") . $(q "$filter")" \
+    "bench/read_loop.c: the bare bound of a run that finds nothing: its own walk (each folder listed once, the files Scrivox takes), each file read in 1 MiB blocks, nothing else; it must read exactly the listed files and bytes"
 put load_read_before "$(load)"
-echo "Scenario read: 1 tool x $runs runs"
+echo "Scenario read: ${#tool_names[@]} tools x $runs runs"
 for ((r = 1; r <= runs; r++)); do
-    run_timed read cat "${tool_cmds[0]}"
+    for i in "${!tool_names[@]}"; do
+        run_timed read "${tool_names[$i]}" "${tool_cmds[$i]}"
+        [ "${tool_names[$i]}" != loop ] || check_read_loop
+    done
 done
 put load_read_after "$(load)"
 
@@ -383,6 +359,7 @@ for scenario in cs none; do
         add_tool cs scrivox-nojournal "$(scrivox_cmd "$find" . "" --no-undo)" "$nojournal_note"
         add_tool cs scrivox-preview "$(scrivox_cmd "$find" . "" -n)" \
             "diagnostic: the preview (-n), the same walk and scan writing nothing; it must report the files and replacements the run changes and makes, and leave the tree as it was"
+        add_tool cs copy "$(q "$area/copy_bound") $(q "$list") $(q "$find")" "$copy_note"
     fi
     add_tool $scenario sd "xargs -0 sd -s $(q "$find") $(q "$repl") <$(q "$list")" \
         "string mode; runs a thread per core"
@@ -391,7 +368,12 @@ for scenario in cs none; do
     add_tool $scenario perl "xargs -0 perl -pi -e $(q "s/\\Q$find\\E/$repl/g") <$(q "$list")" ""
     add_tool $scenario rpl "xargs -0 rpl -q -F --encoding latin-1 $(q "$find") $(q "$repl") <$(q "$list")" \
         "-F literal, case-sensitive by default; latin-1 passes every byte through unchanged"
-    run_replace $scenario yes no "$find" "$expected"
+    if [ $scenario = cs ]; then
+        changed_files cs "$find" "$area/changed_cs.list"
+        run_replace cs yes no "$find" "$expected" "$area/changed_cs.list"
+    else
+        run_replace none yes no "$find" "$expected"
+    fi
 done
 
 # 4. Case-insensitive whole-word replace; ASCII word bytes and ASCII case folding only.
@@ -402,6 +384,9 @@ tool_cmds=()
 add_tool ww scrivox "$(scrivox_cmd "$token")" "CaseSensitive no, WholeWords yes"
 add_tool ww scrivox-nosync "$(scrivox_cmd "$token" . eatmydata)" "$nosync_note"
 add_tool ww scrivox-nojournal "$(scrivox_cmd "$token" . "" --no-undo)" "$nojournal_note"
+changed_files ww "$token" "$area/changed_ww.list"
+add_tool ww copy "$(q "$area/copy_bound") --changed $(q "$area/changed_ww.list") $(q "$list")" \
+    "$copy_note; here the files that change are CHANGED, worked out before the timed runs (a whole word in any ASCII case), so the bound does no search at all"
 add_tool ww sd "xargs -0 sd $(q "(?i-u)\\b$token\\b") $(q "$repl") <$(q "$list")" \
     "regex mode; (?-u) makes \\b and case folding ASCII-only"
 add_tool ww sed "xargs -0 sed -i -E -e $(q "s/\\<$(sed_literal "$token")\\>/$(sed_replacement "$repl")/gI") <$(q "$list")" \
@@ -411,7 +396,7 @@ add_tool ww perl "xargs -0 perl -pi -e $(q "s/$ww_before\\Q$token\\E$ww_after/$r
 # rpl takes 90 to 110 s a run here, a third of the whole script: see its note.
 add_tool ww rpl "xargs -0 rpl -q -i --encoding latin-1 $(q "$ww_before$token$ww_after") $(q "$repl") <$(q "$list")" \
     "Python re with latin-1, where no non-ASCII byte folds to an ASCII letter. Slow because it rescans the text it carries over from one 8 KiB block to the next until the next match, and a case-insensitive pattern gets no fast literal search"
-run_replace ww no yes "$token" "$expect_ww"
+run_replace ww no yes "$token" "$expect_ww" "$area/changed_ww.list"
 
 # 5. Touch: Scrivox's walk and stat and utimensat against utimensat alone over the same list.
 tool_names=()
@@ -419,6 +404,12 @@ tool_cmds=()
 add_tool touch scrivox "$(scrivox_cmd unused)" "Action 2 (Touch): every matching file's last-write time set to now"
 add_tool touch loop "$(q "$area/touch_loop") $(q "$list")" \
     "bench/touch_loop.c: one utimensat per listed file, no walk, no stat"
+find_names=""
+for p in "${patterns[@]}"; do
+    find_names+="${find_names:+ -o }-iname $(q "$p")"
+done
+add_tool touch find-touch "find . -type f ! -name '.*' -perm -u=w \\( $find_names \\) -exec touch -m -d now {} +" \
+    "find with the filter's rules (the command that makes LIST), handing the files to touch in batches"
 add_tool touch walk "$(q "$area/touch_walk") . $(q "$filter")" \
     "bench/touch_walk.c: diagnostic, the walk's own directory reads (one per filter and one for subfolders), one status read and one utimensat per file, in bare C"
 add_tool touch scrivox-nosync "$(scrivox_cmd unused . eatmydata)" "$nosync_note"
@@ -440,26 +431,7 @@ for ((r = 1; r <= runs; r++)); do
         [[ $tool != scrivox* ]] || check_report touch "$nfiles" -1 || exit 1
         [ "$tool" != walk ] || grep -qx "$nfiles files touched" "$area/out" ||
             fail "touch_walk touched $(cat "$area/out"), $nfiles are listed"
-        # Exactly the listed files changed, each to a time within the run; nothing else moved.
-        python3 - "$tree" "$work" "$list" "$t0" "$t1" "$tool" <<'PY' || exit 1
-import os, sys
-tree, work, listed, t0, t1, tool = sys.argv[1:7]
-want = {n.decode()[2:] for n in open(listed, "rb").read().split(b"\0") if n}
-changed, late = set(), []
-for folder, _, files in os.walk(work):
-    for f in files:
-        p = os.path.join(folder, f)
-        rel = os.path.relpath(p, work)
-        m = os.stat(p).st_mtime
-        if m != os.stat(os.path.join(tree, rel)).st_mtime:
-            changed.add(rel)
-            if not float(t0) - 2 <= m <= float(t1) + 2:
-                late.append(rel)
-if changed != want or late:
-    sys.exit(f"FAIL: {tool} in \"touch\" changed {len(changed)} files, {len(want)} are listed; "
-             f"{len(changed - want)} not listed, {len(want - changed)} missed, "
-             f"{len(late)} set outside the run")
-PY
+        check_touched "$tool" || exit 1
         [ "$r" != 1 ] || printf '%s\t%s\t%s\n' touch "$tool" "$nfiles" >>"$extra"
     done
 done
@@ -468,48 +440,16 @@ put load_touch_after "$(load)"
 
 # 6. Peak memory of a Find over one 5 GiB sparse file with its matches near the end.
 if [ "$huge" = 1 ]; then
-    echo "Scenario huge: scrivox on a 5 GiB sparse file"
-    hdir=$area/huge
-    big=$hdir/big.dat
-    size=$((5 * 1024 * 1024 * 1024))
-    mkdir -p "$hdir"
-    avail_kb=$(df -Pk "$hdir" | awk 'NR == 2 { print $4 }')
-    if [ "$avail_kb" -lt $((7 * 1024 * 1024)) ]; then
-        put mem_note "skipped: under 7 GiB free beside the tree (the new content is written whole)"
-    elif ! truncate -s "$size" "$big" 2>/dev/null; then
-        put mem_note "skipped: the file system cannot hold a 5 GiB file"
-    elif [ $(($(stat -c %b "$big") * 512)) -gt $((1024 * 1024)) ]; then
-        put mem_note "skipped: the file system does not make sparse files"
-    else
-        # 4 KiB of text at 5 GiB - 4 KiB, holding the token three times.
-        python3 - "$big" "$token" "$size" <<'PY'
-import sys
-path, token, size = sys.argv[1], sys.argv[2], int(sys.argv[3])
-block = (f"tail {token} one\n" + "x" * 1000 + f"\n{token}(two); {token}.three\n").encode()
-block += b"-" * (4096 - len(block) - 1) + b"\n"
-with open(path, "r+b") as f:
-    f.seek(size - 4096)
-    f.write(block)
-PY
-        write_options yes no 1
-        rm -rf "$state"
-        mkdir -p "$state"
-        t0=$EPOCHREALTIME
-        (export XDG_CONFIG_HOME=$cfg XDG_STATE_HOME=$state; /usr/bin/time -v -o "$area/mem.txt" \
-            "$scrivox" -r- "$hdir" big.dat "$token" "$repl") >"$area/out" 2>&1 ||
-            { cat "$area/out" "$area/mem.txt" >&2; fail "scrivox failed on the 5 GiB file"; }
-        t1=$EPOCHREALTIME
-        check_report huge 1 3 || exit 1
-        [ "$(stat -c %s "$big")" = "$size" ] || fail "the 5 GiB file changed length"
-        [ "$(tail -c 4096 "$big" | grep -o "$repl" | wc -l)" = 3 ] ||
-            fail "the 5 GiB file's tail lacks the replacements"
-        put mem_rss_kb "$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$area/mem.txt")"
-        put mem_seconds "$(python3 -c "print(f'{$t1 - $t0:.1f}')")"
-        put mem_note "Find, case-sensitive, 3 matches in the last 4 KiB; the file is deleted afterwards"
-    fi
-    rm -rf "$hdir"
+    source bench/compare_huge.sh
 else
     put mem_note "skipped (--no-huge)"
+fi
+
+# 7. A tree of a million small files: time per file and peak memory as the tree grows.
+if [ "$scale" = 1 ]; then
+    source bench/compare_scale.sh
+else
+    put scale_note "skipped (--no-scale)"
 fi
 
 # SHA-256 on each compression this processor has: what the journal pays per byte it hashes.
@@ -543,6 +483,10 @@ if [ "$wine" = 1 ]; then
 fi
 
 put load_end "$(load)"
-python3 bench/compare_report.py "$area" bench/RESULTS.md
+if [ "$results" = "$root/bench/RESULTS.md" ]; then
+    python3 bench/compare_report.py "$area" "$results" README.md
+else
+    python3 bench/compare_report.py "$area" "$results"
+fi
 finished=1
-echo "wrote bench/RESULTS.md"
+echo "wrote ${results#"$root"/}"
