@@ -411,7 +411,7 @@ done
 add_tool touch find-touch "find . -type f ! -name '.*' -perm -u=w \\( $find_names \\) -exec touch -m -d now {} +" \
     "find with the filter's rules (the command that makes LIST), handing the files to touch in batches"
 add_tool touch walk "$(q "$area/touch_walk") . $(q "$filter")" \
-    "bench/touch_walk.c: diagnostic, the walk's own directory reads (one per filter and one for subfolders), one status read and one utimensat per file, in bare C"
+    "bench/touch_walk.c: diagnostic, the same walk in bare C (each folder read once), one status read and one utimensat per file"
 add_tool touch scrivox-nosync "$(scrivox_cmd unused . eatmydata)" "$nosync_note"
 mkdir -p "$area/empty"
 add_tool touch scrivox-empty "$(scrivox_cmd unused "$(q "$area/empty")")" \
