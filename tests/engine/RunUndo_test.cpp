@@ -77,7 +77,7 @@ protected:
         return counts;
     }
 
-    RunCounts Touch(TTime time) {
+    RunCounts Touch(TTime time, RunObserver* observer = nullptr) {
         JobSettings job;
         job.folder = tree_.Path();
         job.filter = "*.txt";
@@ -85,7 +85,7 @@ protected:
         job.touchTime = time;
         RunJournal journal;
         EXPECT_TRUE(journal.Begin(job));
-        return RunJob(job, nullptr, nullptr, &journal);
+        return RunJob(job, nullptr, observer, &journal);
     }
 
     std::string Runs() const { return home_.Join("state/" + std::string(RunsTail())); }
@@ -309,14 +309,7 @@ TEST_F(RunUndo, TouchEntriesAreInTheJournalBeforeTheTimesChange) {
         checker.names.push_back("few" + std::to_string(i) + "/f.txt");
     checker.names.push_back("a.txt");
 
-    JobSettings job;
-    job.folder = tree_.Path();
-    job.filter = "*.txt";
-    job.action = Action::Touch;
-    job.touchTime = time;
-    RunJournal journal;
-    ASSERT_TRUE(journal.Begin(job));
-    const RunCounts counts = RunJob(job, nullptr, &checker, &journal);
+    const RunCounts counts = Touch(time, &checker);
     EXPECT_EQ(counts.filesProcessed, 309);
     EXPECT_EQ(checker.checked, 309);
     const UndoOutcome undo = UndoRun("", false, nullptr);
