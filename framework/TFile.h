@@ -66,4 +66,8 @@ private:
     intptr_t handle_ = kNone;  // a file descriptor or a HANDLE
     mutable FileStamp stamp_;
     mutable bool stamped_ = false;
+    // Windows reads by offset, so that ReadAt needs no seek there and back: where Read goes on
+    // from, and where it ends without asking, for a file that nobody can write while it is open.
+    uint64_t position_ = 0;
+    uint64_t end_ = UINT64_MAX;
 };

@@ -103,20 +103,14 @@ bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes) {
 }
 
 long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size) {
-    LARGE_INTEGER zero{}, position;
-    if (!::SetFilePointerEx(file, zero, &position, FILE_CURRENT))
-        return -1;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    long long result = got;
     if (::ReadFile(file, buffer, want, &got, &at))
-        result = got;
-    else if (::GetLastError() != ERROR_HANDLE_EOF)
-        result = -1;
-    return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) ? result : -1;
+        return got;
+    return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
 }
 
 bool WriteAllHandle(HANDLE h, const void* data, size_t size) {

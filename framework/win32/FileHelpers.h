@@ -42,14 +42,14 @@ std::wstring FinalPath(HANDLE h);
 // The file's index on its volume alone.
 [[nodiscard]] bool ReadIndex(HANDLE file, uint64_t& index);
 
-// Reads at `offset` and leaves the file position where it was (a read at an offset moves it on
-// a synchronous handle). Bytes read, 0 at the end, -1 on an error.
+// Reads at `offset`, in one call. On a synchronous handle this moves the handle's own position,
+// which TFile never goes by. Bytes read, 0 at the end, -1 on an error.
 long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size);
 
 // Writes everything, in pieces the API takes.
 bool WriteAllHandle(HANDLE h, const void* data, size_t size);
 
-// Copies all of `from`, from its start, to `to`'s position on, leaving `from`'s position alone.
+// Copies all of `from`, from its start, to `to`'s position on.
 bool CopyHandleContent(HANDLE from, HANDLE to);
 
 // Removes an open file through its handle, which was opened with DELETE access: whatever its

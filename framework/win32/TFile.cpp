@@ -38,9 +38,15 @@ TFile::~TFile() {
 }
 
 TFile::TFile(TFile&& other) noexcept
-    : handle_(other.handle_), stamp_(other.stamp_), stamped_(other.stamped_) {
+    : handle_(other.handle_),
+      stamp_(other.stamp_),
+      stamped_(other.stamped_),
+      position_(other.position_),
+      end_(other.end_) {
     other.handle_ = kNone;
     other.stamped_ = false;
+    other.position_ = 0;
+    other.end_ = UINT64_MAX;
 }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
@@ -50,6 +56,8 @@ TFile& TFile::operator=(TFile&& other) noexcept {
         handle_ = std::exchange(other.handle_, kNone);
         stamp_ = other.stamp_;
         stamped_ = std::exchange(other.stamped_, false);
+        position_ = std::exchange(other.position_, 0);
+        end_ = std::exchange(other.end_, UINT64_MAX);
     }
     return *this;
 }
@@ -81,10 +89,9 @@ bool TFile::OpenRead(const TFileName& file) {
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
         stamp.identity.index != file.Identity().index)
         return Failure(FileProblem::NotTheFileListed);
-    *this = TFile();
-    handle_ = reinterpret_cast<intptr_t>(h.Release());
-    stamp_ = stamp;
-    stamped_ = true;
+    Adopt(reinterpret_cast<intptr_t>(h.Release()), stamp);
+    // Opened without write sharing: nobody can change its length while it is open.
+    end_ = stamp.size;
     return true;
 }
 
@@ -170,17 +177,19 @@ bool TFile::CreateTemp(std::string& name) {
 }
 
 long long TFile::Read(void* buffer, size_t size) {
-    DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD got = 0;
-    if (!::ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
-        NoteSystemError();
-        return -1;
-    }
-    return got;
+    const long long n = ReadAt(position_, buffer, size);
+    if (n > 0)
+        position_ += static_cast<uint64_t>(n);
+    return n;
 }
 
 long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
-    return ReadAtOffset(AsHandle(handle_), offset, buffer, size);
+    if (offset >= end_)
+        return 0;  // the end of a file whose length cannot change meanwhile
+    const long long n = ReadAtOffset(AsHandle(handle_), offset, buffer, size);
+    if (n < 0)
+        NoteSystemError();
+    return n;
 }
 
 bool TFile::WriteAll(const void* data, size_t size) {
@@ -204,5 +213,7 @@ bool TFile::Close() {
         return SystemFailure();
     HANDLE h = AsHandle(std::exchange(handle_, kNone));
     stamped_ = false;
+    position_ = 0;
+    end_ = UINT64_MAX;
     return ::CloseHandle(h) != 0;
 }
