@@ -39,6 +39,17 @@ std::wstring FinalPath(HANDLE h);
 // opening the file under some systems, and a stamp is only compared with stamps of the same
 // path or of files of the same run. `attributes`, when given, receives the file's attributes.
 [[nodiscard]] bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes = nullptr);
+
+// What one look at an open file tells: its stamp and what a replacement keeps of it.
+struct FileFacts {
+    FileStamp stamp;
+    int64_t creation = 0;
+    DWORD attributes = 0;
+    DWORD links = 1;
+};
+// One call where the system has a class that tells it all (FileStatInformation), else three
+// (two without `withIndex`, which leaves the index 0).
+[[nodiscard]] bool ReadFacts(HANDLE file, FileFacts& facts, bool withIndex = true);
 // The file's index on its volume alone.
 [[nodiscard]] bool ReadIndex(HANDLE file, uint64_t& index);
 

@@ -66,9 +66,11 @@ bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& n
     const std::wstring wide = Widen(name);
     FileIdentity expected;
     BY_HANDLE_FILE_INFORMATION found;
-    uint64_t index = 0, linked = 0;
-    if (!file.IsOpen() || !folder.GetIdentity(expected) || !ReadIndex(h, index))
+    FileStamp stamp;  // read at the open, as a rule
+    uint64_t linked = 0;
+    if (!file.IsOpen() || !folder.GetIdentity(expected) || !file.GetStamp(stamp))
         return SystemFailure();
+    const uint64_t index = stamp.identity.index;
     UniqueFile at(::CreateFileW(Widen(folder.Path()).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
                                 nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

@@ -15,6 +15,11 @@
 namespace {
 
 constexpr DWORD kLinkOrFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+// The attributes a file's handle can give it.
+constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 }  // namespace
 
@@ -27,8 +32,11 @@ struct TFileReplacement::Impl {
     bool modelled = false;  // given another file's security and attributes
     UniqueFile temp;        // the new content
     std::wstring tempName;  // its path
+    uint64_t written = 0;   // the new content's length
+    uint64_t tempIndex = 0;  // its index, once read
     bool inPlace = false;
-    bool timeFixed = false;  // the new file's last-write time set through its handle
+    bool timeFixed = false;  // the new file's last-write time and attributes set through its handle
+    int64_t fixedTime = 0;   // that time
 
     // The name still leads to the file that was read, as it was read, and is no link.
     bool StillTheFileRead() const {
@@ -61,9 +69,12 @@ struct TFileReplacement::Impl {
         return ::SetFileTime(h, nullptr, nullptr, &time) != 0;
     }
 
-    // The last-write time the new file takes the name with, set through its handle: a file
-    // system may set a written file's time again when the handle closes, unless it was set
-    // through it, and the time told by NewStamp must be the one the file keeps.
+    // The last-write time the new file takes the name with, set through its handle after its
+    // last write: a file system may set a written file's time again when the handle closes,
+    // unless it was set through it, and the time told by NewStamp must be the one the file
+    // keeps. Its attributes go with it, the file's (or the model's) instead of the hidden
+    // temporary one's, so that whatever puts it in place (a ReplaceFile that is only a rename
+    // under Wine, or the rename that stands in for it) leaves none of its own.
     bool FixTime(bool keepTime) {
         if (timeFixed || inPlace)
             return true;
@@ -75,9 +86,17 @@ struct TFileReplacement::Impl {
         // A model's copy takes the name by a plain rename, which keeps no creation time.
         if (modelled)
             change.CreationTime.QuadPart = creation;
+        change.FileAttributes = attributes & kSettable ? attributes & kSettable
+                                                       : FILE_ATTRIBUTE_NORMAL;
         if (!::SetFileInformationByHandle(temp.Get(), FileBasicInfo, &change, sizeof change))
             return SystemFailure();
+        fixedTime = change.LastWriteTime.QuadPart;
         return timeFixed = true;
+    }
+
+    // The new file's index, asked for once.
+    bool TempIndex() {
+        return tempIndex != 0 || ReadIndex(temp.Get(), tempIndex) || SystemFailure();
     }
 
     bool CopyInPlace(bool keepTime) {
@@ -112,23 +131,6 @@ struct TFileReplacement::Impl {
                ::FlushFileBuffers(out.Get()) && ::CloseHandle(out.Release());
     }
 
-    // The file in place had the temporary file's attributes where the system gave it those
-    // (Wine's ReplaceFile is a rename): it gets its own back, unless its name is another's now.
-    void RestoreAttributes(uint64_t made) const {
-        UniqueFile h(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                   kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
-        FILE_BASIC_INFO basic;
-        uint64_t index;
-        if (!h || !ReadIndex(h.Get(), index) || index != made ||
-            !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
-            basic.FileAttributes == attributes)
-            return;
-        FILE_BASIC_INFO change{};  // zero times change nothing
-        change.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-        (void)::SetFileInformationByHandle(h.Get(), FileBasicInfo, &change, sizeof change);
-    }
-
     // Through the handle while it is open, whatever the file's security says by now.
     void RemoveTemp() {
         if (temp)
@@ -150,21 +152,21 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const 
     const HANDLE in = reinterpret_cast<HANDLE>(scanned.NativeHandle());
     const HANDLE like = model ? reinterpret_cast<HANDLE>(model->NativeHandle()) : in;
     // Not GetFileInformationByHandle: the volume serial number it looks up costs more than
-    // the whole rest of a file's replacement under some systems.
-    FILE_BASIC_INFO basic, likeBasic;
-    FILE_STANDARD_INFO standard;
+    // the whole rest of a file's replacement under some systems. The stamp was read at the
+    // open; the rest is one more look, and one at the model.
+    FileFacts facts, likeFacts;
     TFolder own;
     const TFolder* folder = nullptr;
     std::string name;
     if (!scanned.IsOpen() || (model && !model->IsOpen()) || !scanned.GetStamp(s.expected) ||
-        !::GetFileInformationByHandleEx(in, FileBasicInfo, &basic, sizeof basic) ||
-        !::GetFileInformationByHandleEx(like, FileBasicInfo, &likeBasic, sizeof likeBasic) ||
-        !::GetFileInformationByHandleEx(in, FileStandardInfo, &standard, sizeof standard) ||
-        standard.Directory || !LocateFile(file, own, folder, name))
+        !ReadFacts(in, facts, false) || (model && !ReadFacts(like, likeFacts, false)) ||
+        (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) || !LocateFile(file, own, folder, name))
         return SystemFailure();
-    s.attributes = likeBasic.FileAttributes;
-    s.lastWrite = likeBasic.LastWriteTime.QuadPart;
-    s.creation = basic.CreationTime.QuadPart;
+    if (!model)
+        likeFacts = facts;
+    s.attributes = likeFacts.attributes;
+    s.lastWrite = likeFacts.stamp.lastWrite;
+    s.creation = facts.creation;
     s.modelled = model != nullptr;
     const std::wstring where = Widen(folder->Path());
     s.target = PathIn(where, Widen(name));
@@ -173,7 +175,7 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const 
         return SystemFailure();
     // Hard links must keep sharing the content: those files are rewritten in place, and their
     // temporary file goes with its handle, even when the run is killed.
-    s.inPlace = standard.NumberOfLinks > 1;
+    s.inPlace = facts.links > 1;
     s.temp =
         UniqueFile(CreateHiddenTemp(where, s.tempName, s.inPlace ? FILE_FLAG_DELETE_ON_CLOSE : 0));
     if (!s.temp) {
@@ -199,18 +201,27 @@ bool TFileReplacement::InPlace() const {
 
 bool TFileReplacement::NewStamp(FileStamp& stamp, bool& timeKnown) {
     Impl& s = *impl_;
-    if (!s.temp || !s.FixTime(keepTime_) || !ReadStamp(s.temp.Get(), stamp))
-        return SystemFailure();
+    // Written from its start by this object alone: its length is what was written.
+    stamp.size = s.written;
     timeKnown = !s.inPlace;
     if (s.inPlace) {
         stamp.identity = s.expected.identity;  // the file keeps its own
         stamp.lastWrite = 0;
+        return static_cast<bool>(s.temp) || SystemFailure();
     }
+    if (!s.temp || !s.FixTime(keepTime_) || !s.TempIndex())
+        return SystemFailure();
+    stamp.identity = FileIdentity{0, s.tempIndex};
+    stamp.lastWrite = s.fixedTime;
     return true;
 }
 
 bool TFileReplacement::Write(const void* data, size_t size) {
-    return impl_->temp && WriteAllHandle(impl_->temp.Get(), data, size);
+    Impl& s = *impl_;
+    if (!s.temp || !WriteAllHandle(s.temp.Get(), data, size))
+        return false;
+    s.written += size;
+    return true;
 }
 
 bool TFileReplacement::Commit() {
@@ -227,10 +238,9 @@ bool TFileReplacement::Commit() {
     }
     // A file that another program saved since it was opened is that program's: the new
     // content, made from what was read, is dropped.
-    uint64_t made;
-    if (!ReadIndex(s.temp.Get(), made) || (keepTime_ && !s.KeepTime(s.temp.Get())) ||
-        (s.modelled && !s.FixTime(keepTime_)) || !s.StillTheFileRead())
+    if (!s.TempIndex() || !s.FixTime(keepTime_) || !s.StillTheFileRead())
         return SystemFailure();
+    const uint64_t made = s.tempIndex;
     s.temp.Reset();  // ReplaceFile opens it itself
     // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
     // moved the file away, the new content takes its place all the same; where it changed
@@ -252,7 +262,6 @@ bool TFileReplacement::Commit() {
     }
     s.tempName.clear();  // it is the file now
     newIdentity_ = FileIdentity{0, made};
-    s.RestoreAttributes(made);
     method_ = Method::Rename;
     return true;
 }
