@@ -104,6 +104,8 @@ public:
     bool IsOpen() const;
     // The descriptor on POSIX; -1 on Windows.
     int Descriptor() const;
+    // The descriptor or the HANDLE, for the platform layer's own use.
+    intptr_t NativeHandle() const;
     // Different for every folder opened in this process, so that a new folder can be told from
     // the last one, whatever the address or path it comes with.
     uint64_t Serial() const { return serial_; }

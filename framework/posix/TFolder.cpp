@@ -180,6 +180,10 @@ bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
     return true;
 }
 
+intptr_t TFolder::NativeHandle() const {
+    return Descriptor();
+}
+
 // The walk's status read of each file gives its stamp: a listing tells none here.
 bool TFolder::ListedStamp(const char*, const FileIdentity&, FileStamp&) const {
     return false;

@@ -322,6 +322,10 @@ int TFolder::Descriptor() const {
     return -1;
 }
 
+intptr_t TFolder::NativeHandle() const {
+    return impl_ ? reinterpret_cast<intptr_t>(impl_->dir.Get()) : 0;
+}
+
 bool TFolder::IsOpen() const {
     return impl_ && impl_->dir;
 }
