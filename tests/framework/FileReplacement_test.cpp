@@ -20,6 +20,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 #else
 #include <sys/stat.h>
@@ -198,6 +199,31 @@ TEST(FileReplacement, KeepsTheFileAttributes) {
             ASSERT_TRUE(SetFileAttributesA(dir.Join("s.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
         }
     }
+}
+
+// The new content takes the name by a rename through its own handle: a file that another
+// program holds open without letting it go keeps its content, and nothing is left behind; the
+// name, once free, is replaced, and the file under it is the new one.
+TEST(FileReplacement, AFileHeldOpenIsNotRenamedOver) {
+    TempDir dir;
+    dir.Write("held.txt", "old");
+    {
+        UniqueFile holder(CreateFileW(WidePath(dir.Join("held.txt")).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(Replace(dir.Join("held.txt"), "new"));
+    }
+    EXPECT_EQ(dir.Read("held.txt"), "old");
+    EXPECT_EQ(Leftovers(dir.Path()), 0u);
+    TFileReplacement::Method method;
+    FileIdentity before, after;
+    ASSERT_TRUE(GetFileIdentity(dir.Join("held.txt"), before));
+    ASSERT_TRUE(Replace(dir.Join("held.txt"), "new", &method));
+    EXPECT_EQ(method, TFileReplacement::Method::Rename);
+    EXPECT_EQ(dir.Read("held.txt"), "new");
+    ASSERT_TRUE(GetFileIdentity(dir.Join("held.txt"), after));
+    EXPECT_FALSE(after == before);
+    EXPECT_EQ(Leftovers(dir.Path()), 0u);
 }
 #else
 TEST(FileReplacement, KeepsPermissionsAndReplacesALinksTarget) {
