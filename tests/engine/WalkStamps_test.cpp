@@ -21,6 +21,7 @@
 #include "engine/RunHistory.h"
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
+#include "framework/FileError.h"
 #include "framework/FileIdentity.h"
 #include "framework/FileTimes.h"
 #include "framework/TFileName.h"
@@ -123,6 +124,28 @@ TEST(WalkStamps, ListedStampsAreReadAgainWhenOldAndOnlyForTheFileListed) {
     tree.Write("b.c", "another file");
     std::this_thread::sleep_for(std::chrono::milliseconds(TFolder::kStampAgeMs + 20));
     EXPECT_FALSE(b.SeenStamp(seen));
+}
+
+// A name given the stamp a journal kept is touched only while the file still has that time.
+TEST(WalkStamps, ATimeIsSetOnlyOverTheOneTheNameWasGiven) {
+    TempDir tree;
+    tree.Write("a.c", "first");
+    const FileStamp before = StampOf(tree.Join("a.c"));
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(tree.Path()));
+    auto given = [&](int64_t lastWrite) {
+        TFileName name(tree.Join("a.c"));
+        name.SetFoundIn(&folder, before.identity);
+        name.SetSeenStamp(before.size, lastWrite);
+        return name;
+    };
+    const TTime later = TimeFromUnix(1700000000, 0);
+    EXPECT_TRUE(SetLastWriteTime(given(before.lastWrite), later));
+    EXPECT_EQ(LastWriteOf(StampOf(tree.Join("a.c"))), later);
+    ClearFileError();
+    EXPECT_FALSE(SetLastWriteTime(given(before.lastWrite), kChangedAt));
+    EXPECT_NE(LastFileErrorText().find("changed"), std::string::npos) << LastFileErrorText();
+    EXPECT_EQ(LastWriteOf(StampOf(tree.Join("a.c"))), later);
 }
 #endif
 
