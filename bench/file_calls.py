@@ -65,22 +65,28 @@ def strace_counts(binary, tree, scenario, state, out):
 
 
 RELAY = re.compile(r"^([0-9a-f]+):[0-9a-f]+:Call ntdll\.((?:Nt|Zw)\w+)\(")
+LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"([^"]*)"')
 
 
 def relay_counts(exe, tree, scenario, state):
-    env = dict(os.environ, WINEDEBUG="+pid,+relay")
+    env = dict(os.environ, WINEDEBUG="+pid,+loaddll,+relay")
     proc = subprocess.Popen(["wine", exe, tree, "--only", scenario, "--state", state], env=env,
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                             errors="replace")
     per_process = collections.defaultdict(collections.Counter)
+    ours = None  # the process that loaded the benchmark; Wine may start services of its own
     for line in proc.stderr:
         m = RELAY.match(line)
         if m:
             per_process[m.group(1)][m.group(2).replace("Zw", "Nt", 1)] += 1
-    if proc.wait() != 0:
+            continue
+        m = LOADED.match(line)
+        if m and m.group(2).replace("\\\\", "\\").lower().endswith(
+                "\\" + os.path.basename(exe).lower()):
+            ours = m.group(1)
+    if proc.wait() != 0 or ours is None:
         sys.exit(f"{exe} --only {scenario} failed under Wine")
-    # The benchmark is the process that made the most calls; any other is Wine's own.
-    return max(per_process.values(), key=lambda c: sum(c.values()))
+    return per_process[ours]
 
 
 def per_file(big, small, extra_files):
