@@ -157,7 +157,9 @@ print("""Where the difference comes from:
   `utimensat` is one call. The old time its journal keeps comes from the folder's listing, read
   again once the walk comes back from a subfolder or the listing is older than 10 ms, where
   POSIX reads each file's status. Walk and touch together, that is one call more per file than
-  POSIX: the close of the handle Windows needs.
+  POSIX: the close of the handle Windows needs. A name that carries the journal's stamp is
+  touched only while the file still has that time, looked at through the same handle (one call
+  more), which makes the kept old time the file's right before the touch.
 - A changed file that has nothing but its content for `ReplaceFile` to keep (no named streams,
   not compressed, encrypted or sparse) takes its new content by a rename through the temporary
   file's handle, relative to the folder, one call as `renameat` is; Wine's `ReplaceFile` is some
