@@ -53,8 +53,8 @@ struct FileFacts {
 // The file's index on its volume alone.
 [[nodiscard]] bool ReadIndex(HANDLE file, uint64_t& index);
 
-// Reads at `offset`, in one call. On a synchronous handle this moves the handle's own position,
-// which TFile never goes by. Bytes read, 0 at the end, -1 on an error.
+// Reads at `offset`, in one call. On a synchronous handle this moves the handle's own position
+// (TFile keeps track of it). Bytes read, 0 at the end, -1 on an error.
 long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size);
 
 // Writes everything, in pieces the API takes.

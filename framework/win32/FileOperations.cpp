@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
@@ -12,6 +14,23 @@
 #include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
+
+namespace {
+
+// All of `source`, from its start, read through it, so that it knows where its handle stands.
+bool CopyContent(TFile& source, HANDLE to) {
+    std::vector<char> buffer(256 * 1024);
+    for (uint64_t offset = 0;;) {
+        const long long n = source.ReadAt(offset, buffer.data(), buffer.size());
+        if (n <= 0)
+            return n == 0;
+        if (!WriteAllHandle(to, buffer.data(), static_cast<size_t>(n)))
+            return false;
+        offset += static_cast<uint64_t>(n);
+    }
+}
+
+}  // namespace
 
 bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name) {
     const HANDLE in = reinterpret_cast<HANDLE>(source.NativeHandle());
@@ -38,7 +57,7 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     finished.FileAttributes = original.FileAttributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN};
     if (finished.FileAttributes == 0)
         finished.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    bool ok = CopySecurity(in, copy.Get()) && CopyHandleContent(in, copy.Get()) &&
+    bool ok = CopySecurity(in, copy.Get()) && CopyContent(source, copy.Get()) &&
               ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &finished, sizeof finished) &&
               ::FlushFileBuffers(copy.Get());
     if (!ok) {

@@ -42,11 +42,12 @@ TFile::TFile(TFile&& other) noexcept
       stamp_(other.stamp_),
       stamped_(other.stamped_),
       position_(other.position_),
-      end_(other.end_) {
+      end_(other.end_),
+      pointer_(other.pointer_) {
     other.handle_ = kNone;
     other.stamped_ = false;
-    other.position_ = 0;
-    other.end_ = UINT64_MAX;
+    other.position_ = other.pointer_ = 0;
+    other.end_ = kUnknown;
 }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
@@ -57,7 +58,8 @@ TFile& TFile::operator=(TFile&& other) noexcept {
         stamp_ = other.stamp_;
         stamped_ = std::exchange(other.stamped_, false);
         position_ = std::exchange(other.position_, 0);
-        end_ = std::exchange(other.end_, UINT64_MAX);
+        end_ = std::exchange(other.end_, kUnknown);
+        pointer_ = std::exchange(other.pointer_, 0);
     }
     return *this;
 }
@@ -186,14 +188,32 @@ long long TFile::Read(void* buffer, size_t size) {
 long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
     if (offset >= end_)
         return 0;  // the end of a file whose length cannot change meanwhile
-    const long long n = ReadAtOffset(AsHandle(handle_), offset, buffer, size);
-    if (n < 0)
+    const HANDLE h = AsHandle(handle_);
+    long long n;
+    if (offset == pointer_) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+        DWORD got = 0;
+        n = ::ReadFile(h, buffer, want, &got, nullptr) ? static_cast<long long>(got) : -1;
+    } else {
+        n = ReadAtOffset(h, offset, buffer, size);
+    }
+    if (n < 0) {
+        pointer_ = kUnknown;
         NoteSystemError();
+        return -1;
+    }
+    pointer_ = offset + static_cast<uint64_t>(n);
     return n;
 }
 
 bool TFile::WriteAll(const void* data, size_t size) {
-    return WriteAllHandle(AsHandle(handle_), data, size);
+    if (WriteAllHandle(AsHandle(handle_), data, size)) {
+        if (pointer_ != kUnknown)
+            pointer_ += size;
+        return true;
+    }
+    pointer_ = kUnknown;
+    return false;
 }
 
 bool TFile::GetStamp(FileStamp& stamp) const {
@@ -213,7 +233,7 @@ bool TFile::Close() {
         return SystemFailure();
     HANDLE h = AsHandle(std::exchange(handle_, kNone));
     stamped_ = false;
-    position_ = 0;
-    end_ = UINT64_MAX;
+    position_ = pointer_ = 0;
+    end_ = kUnknown;
     return ::CloseHandle(h) != 0;
 }

@@ -130,8 +130,9 @@ FileIdentity IdentityOf(const std::string& path) {
     return identity;
 }
 
-// Reads at an offset between reads leave the reads' own sequence alone, and the end comes at the
-// file's length, by path and by a walk's name (opened so that the length cannot change).
+// Reads at an offset between reads, and a backup copy made meanwhile, leave the reads' own
+// sequence alone, and the end comes at the file's length, by path and by a walk's name (opened
+// so that the length cannot change).
 TEST(TFile, ReadsAtOffsetsBetweenReadsKeepTheirPlace) {
     TempDir dir;
     std::string content;
@@ -158,10 +159,13 @@ TEST(TFile, ReadsAtOffsetsBetweenReadsKeepTheirPlace) {
             got.append(buf, static_cast<size_t>(n));
             if (++reads == 3) {
                 EXPECT_EQ(f.ReadAt(10, &at[0], at.size()), 10);
+            } else if (reads == 5) {
+                EXPECT_TRUE(CopyToBackup(f, TFileName(dir.Join("d/copy.c")), "copy.c"));
             }
         }
         EXPECT_EQ(got, content) << (byName ? "walk name" : "path");
         EXPECT_EQ(f.Read(buf, sizeof buf), 0);
+        EXPECT_EQ(dir.Read("d/copy.c"), content);
     }
 }
 
