@@ -169,9 +169,10 @@ print("""Where the difference comes from:
   primary group (every file under Wine).
 - Removed before: `GetFileInformationByHandle` asks for the volume's serial number, which Wine
   looks up anew on every call (third row of the cost table); stamps read the file index instead.
-  Removed now: the seek there and back of every read at an offset (four calls, one now), the open
-  and the three queries with which Touch read each file's old time, the reopen that put a
-  replaced file's attributes back after `ReplaceFile`, and a repeated query.
+  Removed now: the seek there and back of every read at an offset (four calls, one now), while a
+  read where the handle already stands goes without an offset, which costs Wine a round trip to
+  its server; the open and the three queries with which Touch read each file's old time; the
+  reopen that put a replaced file's attributes back after `ReplaceFile`; a repeated query.
 - On Windows itself none of these calls crosses a process boundary; the ratios above are Wine's
   and say nothing about Windows but that the Win32 path makes no call per file beyond those in
   the step table.""")
