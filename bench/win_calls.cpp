@@ -90,15 +90,16 @@ int main(int argc, char** argv) {
              BY_HANDLE_FILE_INFORMATION info;
              (void)::GetFileInformationByHandle(h.Get(), &info);
          }},
-        {"  + GetFileTime, GetFileSizeEx, file index (the stamp)", false,
+        {"  + basic, standard and internal queries (the stamp, Wine)", false,
          [](const std::wstring& f) {
              UniqueFile h(OpenRead(f));
-             FILETIME t;
-             LARGE_INTEGER size;
+             FILE_BASIC_INFO basic;
+             FILE_STANDARD_INFO standard;
              IO_STATUS_BLOCK io;
              FILE_INTERNAL_INFORMATION internal;
-             (void)::GetFileTime(h.Get(), nullptr, nullptr, &t);
-             (void)::GetFileSizeEx(h.Get(), &size);
+             (void)::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic);
+             (void)::GetFileInformationByHandleEx(h.Get(), FileStandardInfo, &standard,
+                                                  sizeof standard);
              (void)::NtQueryInformationFile(h.Get(), &io, &internal, sizeof internal,
                                             FileInternalInformation);
          }},
@@ -110,15 +111,16 @@ int main(int argc, char** argv) {
              if (h && ::GetFileTime(h.Get(), nullptr, nullptr, &t))
                  (void)::SetFileTime(h.Get(), nullptr, nullptr, &t);  // the time it has
          }},
-        {"FindFirstFileExW \"*.c\" search of a folder, per folder", true,
+        {"Listing of a folder by handle (FileIdBothDirectoryInfo), per folder", true,
          [](const std::wstring& folder) {
-             WIN32_FIND_DATAW data;
-             UniqueFind find(::FindFirstFileExW((folder + L"\\*.c").c_str(), FindExInfoBasic,
-                                                &data, FindExSearchNameMatch, nullptr,
-                                                FIND_FIRST_EX_LARGE_FETCH));
-             if (find)
-                 while (::FindNextFileW(find.Get(), &data)) {
-                 }
+             UniqueFile h(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                        nullptr));
+             static LONGLONG buffer[64 * 1024 / sizeof(LONGLONG)];
+             FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+             while (h && ::GetFileInformationByHandleEx(h.Get(), request, buffer, sizeof buffer))
+                 request = FileIdBothDirectoryInfo;
          }},
     };
 

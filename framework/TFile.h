@@ -73,4 +73,12 @@ private:
     intptr_t handle_ = kNone;  // a file descriptor or a HANDLE
     mutable FileStamp stamp_;
     mutable bool stamped_ = false;
+    // Windows: where Read goes on from, where it ends without asking (for a file that nobody can
+    // write while it is open), and where the handle's own position is, as far as known. A read
+    // where the handle is needs no offset, which costs Wine a round trip to its server; one
+    // elsewhere (ReadAt) is one call, not a seek there and back.
+    static constexpr uint64_t kUnknown = UINT64_MAX;
+    uint64_t position_ = 0;
+    uint64_t end_ = kUnknown;
+    uint64_t pointer_ = 0;
 };

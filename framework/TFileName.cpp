@@ -1,6 +1,7 @@
 #include "framework/TFileName.h"
 
 #include "framework/PathSyntax.h"
+#include "framework/TFolder.h"
 
 TFileName::TFileName(std::string fullPath) : path_(std::move(fullPath)) {
     Split();
@@ -39,4 +40,16 @@ void TFileName::SetBaseName(std::string_view baseName) {
     path_.replace(nameStart_, extStart_ - nameStart_, baseName);
     Split();
     origin_ = Origin();
+}
+
+bool TFileName::SeenStamp(FileStamp& stamp) const {
+    if (origin_.stamped) {
+        stamp.identity = origin_.identity;
+        stamp.size = origin_.size;
+        stamp.lastWrite = origin_.lastWrite;
+        return true;
+    }
+    // A link's target lies in another folder than the one whose listing named it.
+    return origin_.folder && !origin_.holder &&
+           origin_.folder->ListedStamp(NameInFolder(), origin_.identity, stamp);
 }

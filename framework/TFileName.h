@@ -68,15 +68,11 @@ public:
         origin_.size = size;
         origin_.lastWrite = lastWrite;
     }
-    // The stamp the walk read as it handed the file over; false when it read none.
-    bool SeenStamp(FileStamp& stamp) const {
-        if (!origin_.stamped)
-            return false;
-        stamp.identity = origin_.identity;
-        stamp.size = origin_.size;
-        stamp.lastWrite = origin_.lastWrite;
-        return true;
-    }
+    // The stamp the walk read as it handed the file over, or else the one the listing of its
+    // folder tells now (TFolder::ListedStamp); false when there is neither.
+    bool SeenStamp(FileStamp& stamp) const;
+    // Whether a stamp was given with SetSeenStamp.
+    bool StampGiven() const { return origin_.stamped; }
     // For the walk: the name is a link to `name` in `holder`, which stays open as long.
     void SetLinkTarget(const TFolder* holder, const char* name) {
         origin_.holder = holder;

@@ -66,6 +66,16 @@ public:
     // The status of `name` in this folder, links not followed.
     [[nodiscard]] bool StatusOf(const char* name, EntryStatus& status) const;
 
+    // The stamp of the file `identity`, listed as `name`, as a listing of the folder tells it,
+    // where the listing has lengths and times (Windows) and the walk read no status per file.
+    // Read again when the walk has entered a subfolder since, or when older than kStampAgeMs,
+    // so that it is the file's as the walk hands it over, as a status read then would be.
+    // False where no listing tells it, or `name` no longer lists that file.
+    [[nodiscard]] bool ListedStamp(const char* name,
+                                   const FileIdentity& identity,
+                                   FileStamp& stamp) const;
+    static constexpr int64_t kStampAgeMs = 10;
+
     // A private folder of this user's at an absolute `path`: made, with its missing parents,
     // readable by its owner alone; refused when it is a link, another user's, or open to others.
     [[nodiscard]] bool OpenPrivate(const std::string& path);
@@ -97,6 +107,8 @@ public:
     bool IsOpen() const;
     // The descriptor on POSIX; -1 on Windows.
     int Descriptor() const;
+    // The descriptor or the HANDLE, for the platform layer's own use.
+    intptr_t NativeHandle() const;
     // Different for every folder opened in this process, so that a new folder can be told from
     // the last one, whatever the address or path it comes with.
     uint64_t Serial() const { return serial_; }

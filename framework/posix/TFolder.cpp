@@ -170,6 +170,15 @@ bool TFolder::StatusOf(const char* name, EntryStatus& status) const {
     return true;
 }
 
+intptr_t TFolder::NativeHandle() const {
+    return Descriptor();
+}
+
+// The walk's status read of each file gives its stamp: a listing tells none here.
+bool TFolder::ListedStamp(const char*, const FileIdentity&, FileStamp&) const {
+    return false;
+}
+
 bool TFolder::FollowLink(const char* name, TFolder& holder, std::string& finalName) const {
     // Resolved one name at a time from descriptors, as the kernel would, so that every folder on
     // the way is the one looked at; O_PATH asks no more than the right to pass through.

@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -13,11 +14,12 @@
 namespace {
 
 std::wstring UniqueReplacementName(const std::wstring& folder) {
-    static unsigned counter = 0;
+    // Started from the clock once, so that a run's names differ from those a killed run of the
+    // same process id left; a name taken all the same is tried again with the next.
+    static std::atomic<unsigned> counter{::GetTickCount()};
     wchar_t unique[40];
     std::swprintf(unique, 40, L"~scrivox-%08lx%04x.tmp",
-                  static_cast<unsigned long>(::GetCurrentProcessId()),
-                  (counter++ + ::GetTickCount()) & 0xFFFF);
+                  static_cast<unsigned long>(::GetCurrentProcessId()), counter++ & 0xFFFF);
     return PathIn(folder, unique);
 }
 
@@ -86,37 +88,90 @@ bool ReadIndex(HANDLE file, uint64_t& index) {
     return true;
 }
 
-bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes) {
-    FILE_BASIC_INFO basic;
-    LARGE_INTEGER size;
-    uint64_t index;
-    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-        !::GetFileSizeEx(file, &size) || !ReadIndex(file, index))
+namespace {
+
+// As the system's headers for drivers declare it (Windows 10 1709 on); the user-mode ones leave
+// it out.
+constexpr auto kFileStatInformation = static_cast<FILE_INFORMATION_CLASS>(68);
+struct FileStatInformation {
+    LARGE_INTEGER FileId;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER AllocationSize;
+    LARGE_INTEGER EndOfFile;
+    ULONG FileAttributes;
+    ULONG ReparseTag;
+    ULONG NumberOfLinks;
+    ACCESS_MASK EffectiveAccess;
+};
+
+// Cleared for good once the system says it knows no such class (older systems, Wine 8).
+std::atomic<bool> statKnown{true};
+
+bool ReadStat(HANDLE file, FileFacts& facts) {
+    if (!statKnown.load(std::memory_order_relaxed))
         return false;
-    stamp.identity.device = 0;
-    stamp.identity.index = index;
-    stamp.size = static_cast<uint64_t>(size.QuadPart);
-    stamp.lastWrite = basic.LastWriteTime.QuadPart;
+    IO_STATUS_BLOCK io;
+    FileStatInformation stat;
+    const NTSTATUS status =
+        ::NtQueryInformationFile(file, &io, &stat, sizeof stat, kFileStatInformation);
+    if (status == static_cast<NTSTATUS>(0xC0000003L))  // STATUS_INVALID_INFO_CLASS
+        statKnown.store(false, std::memory_order_relaxed);
+    if (!NT_SUCCESS(status))
+        return false;  // a file system that does not answer it is asked the older way
+    facts.stamp.identity.device = 0;
+    facts.stamp.identity.index = static_cast<uint64_t>(stat.FileId.QuadPart);
+    facts.stamp.size = static_cast<uint64_t>(stat.EndOfFile.QuadPart);
+    facts.stamp.lastWrite = stat.LastWriteTime.QuadPart;
+    facts.creation = stat.CreationTime.QuadPart;
+    facts.attributes = stat.FileAttributes;
+    facts.links = stat.NumberOfLinks;
+    return true;
+}
+
+}  // namespace
+
+bool ReadFacts(HANDLE file, FileFacts& facts, bool withIndex) {
+    if (ReadStat(file, facts))
+        return true;
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    uint64_t index = 0;
+    if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+        (withIndex && !ReadIndex(file, index)))
+        return false;
+    facts.stamp.identity.device = 0;
+    facts.stamp.identity.index = index;
+    facts.stamp.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    facts.stamp.lastWrite = basic.LastWriteTime.QuadPart;
+    facts.creation = basic.CreationTime.QuadPart;
+    facts.attributes = basic.FileAttributes;
+    facts.links = standard.NumberOfLinks;
+    return true;
+}
+
+bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes) {
+    FileFacts facts;
+    if (!ReadFacts(file, facts))
+        return false;
+    stamp = facts.stamp;
     if (attributes)
-        *attributes = basic.FileAttributes;
+        *attributes = facts.attributes;
     return true;
 }
 
 long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size) {
-    LARGE_INTEGER zero{}, position;
-    if (!::SetFilePointerEx(file, zero, &position, FILE_CURRENT))
-        return -1;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    long long result = got;
     if (::ReadFile(file, buffer, want, &got, &at))
-        result = got;
-    else if (::GetLastError() != ERROR_HANDLE_EOF)
-        result = -1;
-    return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN) ? result : -1;
+        return got;
+    return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
 }
 
 bool WriteAllHandle(HANDLE h, const void* data, size_t size) {

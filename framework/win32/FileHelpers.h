@@ -39,17 +39,28 @@ std::wstring FinalPath(HANDLE h);
 // opening the file under some systems, and a stamp is only compared with stamps of the same
 // path or of files of the same run. `attributes`, when given, receives the file's attributes.
 [[nodiscard]] bool ReadStamp(HANDLE file, FileStamp& stamp, DWORD* attributes = nullptr);
+
+// What one look at an open file tells: its stamp and what a replacement keeps of it.
+struct FileFacts {
+    FileStamp stamp;
+    int64_t creation = 0;
+    DWORD attributes = 0;
+    DWORD links = 1;
+};
+// One call where the system has a class that tells it all (FileStatInformation), else three
+// (two without `withIndex`, which leaves the index 0).
+[[nodiscard]] bool ReadFacts(HANDLE file, FileFacts& facts, bool withIndex = true);
 // The file's index on its volume alone.
 [[nodiscard]] bool ReadIndex(HANDLE file, uint64_t& index);
 
-// Reads at `offset` and leaves the file position where it was (a read at an offset moves it on
-// a synchronous handle). Bytes read, 0 at the end, -1 on an error.
+// Reads at `offset`, in one call. On a synchronous handle this moves the handle's own position
+// (TFile keeps track of it). Bytes read, 0 at the end, -1 on an error.
 long long ReadAtOffset(HANDLE file, uint64_t offset, void* buffer, size_t size);
 
 // Writes everything, in pieces the API takes.
 bool WriteAllHandle(HANDLE h, const void* data, size_t size);
 
-// Copies all of `from`, from its start, to `to`'s position on, leaving `from`'s position alone.
+// Copies all of `from`, from its start, to `to`'s position on.
 bool CopyHandleContent(HANDLE from, HANDLE to);
 
 // Removes an open file through its handle, which was opened with DELETE access: whatever its

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "framework/FileError.h"
 #include "framework/FileLocation.h"
 #include "framework/TFile.h"
@@ -12,6 +14,23 @@
 #include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
+
+namespace {
+
+// All of `source`, from its start, read through it, so that it knows where its handle stands.
+bool CopyContent(TFile& source, HANDLE to) {
+    std::vector<char> buffer(256 * 1024);
+    for (uint64_t offset = 0;;) {
+        const long long n = source.ReadAt(offset, buffer.data(), buffer.size());
+        if (n <= 0)
+            return n == 0;
+        if (!WriteAllHandle(to, buffer.data(), static_cast<size_t>(n)))
+            return false;
+        offset += static_cast<uint64_t>(n);
+    }
+}
+
+}  // namespace
 
 bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name) {
     const HANDLE in = reinterpret_cast<HANDLE>(source.NativeHandle());
@@ -38,7 +57,7 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     finished.FileAttributes = original.FileAttributes & ~DWORD{FILE_ATTRIBUTE_HIDDEN};
     if (finished.FileAttributes == 0)
         finished.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    bool ok = CopySecurity(in, copy.Get()) && CopyHandleContent(in, copy.Get()) &&
+    bool ok = CopySecurity(in, copy.Get()) && CopyContent(source, copy.Get()) &&
               ::SetFileInformationByHandle(copy.Get(), FileBasicInfo, &finished, sizeof finished) &&
               ::FlushFileBuffers(copy.Get());
     if (!ok) {
@@ -57,33 +76,21 @@ bool CopyToBackup(TFile& source, const TFileName& file, const std::string& name)
     return SystemFailure();
 }
 
-// Linked through the file's handle: CreateHardLinkW would look the file up by a name that may
-// lead to another file by now. The folder is reopened by its path, which the system resolved at
-// its open, and must be the very folder that is open. Wine links the name the file was opened
-// by, whatever that leads to by now: a link to another file than the open one is taken back.
+// Linked through the file's handle, in the open folder itself: CreateHardLinkW would look the
+// file up by a name that may lead to another file by now, and the folder up by a path. Wine links
+// the name the file was opened by, whatever that leads to by now: a link to another file than
+// the open one is taken back.
 bool LinkOpenFile(const TFile& file, const TFolder& folder, const std::string& name) {
     const HANDLE h = reinterpret_cast<HANDLE>(file.NativeHandle());
+    const HANDLE at = reinterpret_cast<HANDLE>(folder.NativeHandle());
     const std::wstring wide = Widen(name);
-    FileIdentity expected;
-    BY_HANDLE_FILE_INFORMATION found;
-    uint64_t index = 0, linked = 0;
-    if (!file.IsOpen() || !folder.GetIdentity(expected) || !ReadIndex(h, index))
+    FileStamp stamp;  // read at the open, as a rule
+    uint64_t linked = 0;
+    if (!file.IsOpen() || !folder.IsOpen() || !file.GetStamp(stamp) || !LinkRelative(h, at, wide))
         return SystemFailure();
-    UniqueFile at(::CreateFileW(Widen(folder.Path()).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
-                                nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!at || !::GetFileInformationByHandle(at.Get(), &found))
-        return SystemFailure();
-    if (found.dwVolumeSerialNumber != expected.device ||
-        ((uint64_t(found.nFileIndexHigh) << 32) | found.nFileIndexLow) != expected.index) {
-        ::SetLastError(ERROR_PATH_NOT_FOUND);
-        return SystemFailure();
-    }
-    if (!LinkRelative(h, at.Get(), wide))
-        return SystemFailure();
-    UniqueFile made(OpenRelative(at.Get(), wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll,
-                                 FILE_OPEN, FILE_OPEN_REPARSE_POINT));
-    if (made && ReadIndex(made.Get(), linked) && linked == index)
+    UniqueFile made(OpenRelative(at, wide, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN,
+                                 FILE_OPEN_REPARSE_POINT));
+    if (made && ReadIndex(made.Get(), linked) && linked == stamp.identity.index)
         return true;
     if (made)
         (void)DeleteThroughHandle(made.Get());

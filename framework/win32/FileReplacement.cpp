@@ -1,6 +1,7 @@
 #include "framework/FileReplacement.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include "framework/FileError.h"
 #include "framework/FileLocation.h"
@@ -8,6 +9,7 @@
 #include "framework/TFileName.h"
 #include "framework/TFolder.h"
 #include "framework/win32/FileHelpers.h"
+#include "framework/win32/RelativeOpen.h"
 #include "framework/win32/Security.h"
 #include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
@@ -15,6 +17,48 @@
 namespace {
 
 constexpr DWORD kLinkOrFolder = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+// What ReplaceFile keeps of a file that the rename of a new one over it would not.
+constexpr DWORD kKeptByReplace =
+    FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED | FILE_ATTRIBUTE_SPARSE_FILE;
+
+// As the system's headers for drivers declare it; the user-mode ones leave it out.
+struct StreamInformation {
+    ULONG NextEntryOffset;
+    ULONG StreamNameLength;
+    LARGE_INTEGER StreamSize;
+    LARGE_INTEGER StreamAllocationSize;
+    WCHAR StreamName[1];
+};
+
+// Whether the file has nothing but its content that ReplaceFile would keep and a rename of the
+// new file would lose: named streams (a download's zone mark among them), compression,
+// encryption. A file system that keeps no streams (FAT, Wine) has none.
+bool OnlyContent(HANDLE file, DWORD attributes) {
+    if (attributes & kKeptByReplace)
+        return false;
+    alignas(8) char buffer[512];
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = ::NtQueryInformationFile(
+        file, &io, buffer, sizeof buffer, static_cast<FILE_INFORMATION_CLASS>(22));
+    constexpr NTSTATUS kNotImplemented = static_cast<NTSTATUS>(0xC0000002L);
+    constexpr NTSTATUS kInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
+    constexpr NTSTATUS kInvalidClass = static_cast<NTSTATUS>(0xC0000003L);
+    if (status == kNotImplemented || status == kInvalidParameter || status == kInvalidClass)
+        return true;
+    if (!NT_SUCCESS(status))
+        return false;  // more streams than the buffer holds, or no answer: ReplaceFile it is
+    if (io.Information == 0)
+        return true;
+    const auto* stream = reinterpret_cast<const StreamInformation*>(buffer);
+    const std::wstring name(stream->StreamName, stream->StreamNameLength / sizeof(WCHAR));
+    return stream->NextEntryOffset == 0 && name == L"::$DATA";
+}
+
+// The attributes a file's handle can give it.
+constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 }  // namespace
 
@@ -27,8 +71,15 @@ struct TFileReplacement::Impl {
     bool modelled = false;  // given another file's security and attributes
     UniqueFile temp;        // the new content
     std::wstring tempName;  // its path
+    // Where a rename through the handle puts it in place: a copy of the folder's own handle,
+    // and the file's name there. Only for a file that has nothing ReplaceFile alone would keep.
+    UniqueFile folder;
+    std::wstring name;
+    uint64_t written = 0;   // the new content's length
+    uint64_t tempIndex = 0;  // its index, once read
     bool inPlace = false;
-    bool timeFixed = false;  // the new file's last-write time set through its handle
+    bool timeFixed = false;  // the new file's last-write time and attributes set through its handle
+    int64_t fixedTime = 0;   // that time
 
     // The name still leads to the file that was read, as it was read, and is no link.
     bool StillTheFileRead() const {
@@ -61,9 +112,12 @@ struct TFileReplacement::Impl {
         return ::SetFileTime(h, nullptr, nullptr, &time) != 0;
     }
 
-    // The last-write time the new file takes the name with, set through its handle: a file
-    // system may set a written file's time again when the handle closes, unless it was set
-    // through it, and the time told by NewStamp must be the one the file keeps.
+    // The last-write time the new file takes the name with, set through its handle after its
+    // last write: a file system may set a written file's time again when the handle closes,
+    // unless it was set through it, and the time told by NewStamp must be the one the file
+    // keeps. Its attributes go with it, the file's (or the model's) instead of the hidden
+    // temporary one's, so that whatever puts it in place (a ReplaceFile that is only a rename
+    // under Wine, or the rename that stands in for it) leaves none of its own.
     bool FixTime(bool keepTime) {
         if (timeFixed || inPlace)
             return true;
@@ -72,12 +126,20 @@ struct TFileReplacement::Impl {
             return SystemFailure();
         FILE_BASIC_INFO change{};  // zero times change nothing
         change.LastWriteTime.QuadPart = keepTime ? lastWrite : now.LastWriteTime.QuadPart;
-        // A model's copy takes the name by a plain rename, which keeps no creation time.
-        if (modelled)
+        // A rename, which a model's copy takes the name by, keeps no creation time.
+        if (modelled || folder)
             change.CreationTime.QuadPart = creation;
+        change.FileAttributes = attributes & kSettable ? attributes & kSettable
+                                                       : FILE_ATTRIBUTE_NORMAL;
         if (!::SetFileInformationByHandle(temp.Get(), FileBasicInfo, &change, sizeof change))
             return SystemFailure();
+        fixedTime = change.LastWriteTime.QuadPart;
         return timeFixed = true;
+    }
+
+    // The new file's index, asked for once.
+    bool TempIndex() {
+        return tempIndex != 0 || ReadIndex(temp.Get(), tempIndex) || SystemFailure();
     }
 
     bool CopyInPlace(bool keepTime) {
@@ -112,23 +174,6 @@ struct TFileReplacement::Impl {
                ::FlushFileBuffers(out.Get()) && ::CloseHandle(out.Release());
     }
 
-    // The file in place had the temporary file's attributes where the system gave it those
-    // (Wine's ReplaceFile is a rename): it gets its own back, unless its name is another's now.
-    void RestoreAttributes(uint64_t made) const {
-        UniqueFile h(::CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                   kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
-        FILE_BASIC_INFO basic;
-        uint64_t index;
-        if (!h || !ReadIndex(h.Get(), index) || index != made ||
-            !::GetFileInformationByHandleEx(h.Get(), FileBasicInfo, &basic, sizeof basic) ||
-            basic.FileAttributes == attributes)
-            return;
-        FILE_BASIC_INFO change{};  // zero times change nothing
-        change.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
-        (void)::SetFileInformationByHandle(h.Get(), FileBasicInfo, &change, sizeof change);
-    }
-
     // Through the handle while it is open, whatever the file's security says by now.
     void RemoveTemp() {
         if (temp)
@@ -150,21 +195,21 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const 
     const HANDLE in = reinterpret_cast<HANDLE>(scanned.NativeHandle());
     const HANDLE like = model ? reinterpret_cast<HANDLE>(model->NativeHandle()) : in;
     // Not GetFileInformationByHandle: the volume serial number it looks up costs more than
-    // the whole rest of a file's replacement under some systems.
-    FILE_BASIC_INFO basic, likeBasic;
-    FILE_STANDARD_INFO standard;
+    // the whole rest of a file's replacement under some systems. The stamp was read at the
+    // open; the rest is one more look, and one at the model.
+    FileFacts facts, likeFacts;
     TFolder own;
     const TFolder* folder = nullptr;
     std::string name;
     if (!scanned.IsOpen() || (model && !model->IsOpen()) || !scanned.GetStamp(s.expected) ||
-        !::GetFileInformationByHandleEx(in, FileBasicInfo, &basic, sizeof basic) ||
-        !::GetFileInformationByHandleEx(like, FileBasicInfo, &likeBasic, sizeof likeBasic) ||
-        !::GetFileInformationByHandleEx(in, FileStandardInfo, &standard, sizeof standard) ||
-        standard.Directory || !LocateFile(file, own, folder, name))
+        !ReadFacts(in, facts, false) || (model && !ReadFacts(like, likeFacts, false)) ||
+        (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) || !LocateFile(file, own, folder, name))
         return SystemFailure();
-    s.attributes = likeBasic.FileAttributes;
-    s.lastWrite = likeBasic.LastWriteTime.QuadPart;
-    s.creation = basic.CreationTime.QuadPart;
+    if (!model)
+        likeFacts = facts;
+    s.attributes = likeFacts.attributes;
+    s.lastWrite = likeFacts.stamp.lastWrite;
+    s.creation = facts.creation;
     s.modelled = model != nullptr;
     const std::wstring where = Widen(folder->Path());
     s.target = PathIn(where, Widen(name));
@@ -173,7 +218,7 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const 
         return SystemFailure();
     // Hard links must keep sharing the content: those files are rewritten in place, and their
     // temporary file goes with its handle, even when the run is killed.
-    s.inPlace = standard.NumberOfLinks > 1;
+    s.inPlace = facts.links > 1;
     s.temp =
         UniqueFile(CreateHiddenTemp(where, s.tempName, s.inPlace ? FILE_FLAG_DELETE_ON_CLOSE : 0));
     if (!s.temp) {
@@ -190,6 +235,15 @@ bool TFileReplacement::Begin(const TFileName& file, const TFile& scanned, const 
     // file whose security cannot be given is rewritten in place instead, keeping its own.
     if (!CopySecurity(like, s.temp.Get()))
         s.inPlace = true;
+    // A rename through the handle, relative to the folder, instead of ReplaceFile (which under
+    // Wine takes some twenty system calls), where it loses nothing.
+    HANDLE dup = nullptr;
+    if (!s.inPlace && !model && OnlyContent(in, facts.attributes) &&
+        ::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(folder->NativeHandle()),
+                          ::GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        s.folder = UniqueFile(dup);
+        s.name = Widen(name);
+    }
     return true;
 }
 
@@ -199,18 +253,27 @@ bool TFileReplacement::InPlace() const {
 
 bool TFileReplacement::NewStamp(FileStamp& stamp, bool& timeKnown) {
     Impl& s = *impl_;
-    if (!s.temp || !s.FixTime(keepTime_) || !ReadStamp(s.temp.Get(), stamp))
-        return SystemFailure();
+    // Written from its start by this object alone: its length is what was written.
+    stamp.size = s.written;
     timeKnown = !s.inPlace;
     if (s.inPlace) {
         stamp.identity = s.expected.identity;  // the file keeps its own
         stamp.lastWrite = 0;
+        return static_cast<bool>(s.temp) || SystemFailure();
     }
+    if (!s.temp || !s.FixTime(keepTime_) || !s.TempIndex())
+        return SystemFailure();
+    stamp.identity = FileIdentity{0, s.tempIndex};
+    stamp.lastWrite = s.fixedTime;
     return true;
 }
 
 bool TFileReplacement::Write(const void* data, size_t size) {
-    return impl_->temp && WriteAllHandle(impl_->temp.Get(), data, size);
+    Impl& s = *impl_;
+    if (!s.temp || !WriteAllHandle(s.temp.Get(), data, size))
+        return false;
+    s.written += size;
+    return true;
 }
 
 bool TFileReplacement::Commit() {
@@ -227,10 +290,18 @@ bool TFileReplacement::Commit() {
     }
     // A file that another program saved since it was opened is that program's: the new
     // content, made from what was read, is dropped.
-    uint64_t made;
-    if (!ReadIndex(s.temp.Get(), made) || (keepTime_ && !s.KeepTime(s.temp.Get())) ||
-        (s.modelled && !s.FixTime(keepTime_)) || !s.StillTheFileRead())
+    if (!s.TempIndex() || !s.FixTime(keepTime_) || !s.StillTheFileRead())
         return SystemFailure();
+    const uint64_t made = s.tempIndex;
+    if (s.folder) {
+        if (!RenameRelative(s.temp.Get(), s.folder.Get(), s.name))
+            return SystemFailure();
+        s.temp.Reset();  // it is the file now
+        s.tempName.clear();
+        newIdentity_ = FileIdentity{0, made};
+        method_ = Method::Rename;
+        return true;
+    }
     s.temp.Reset();  // ReplaceFile opens it itself
     // ReplaceFile keeps the file's creation time, attributes and security. Where it fails having
     // moved the file away, the new content takes its place all the same; where it changed
@@ -252,7 +323,6 @@ bool TFileReplacement::Commit() {
     }
     s.tempName.clear();  // it is the file now
     newIdentity_ = FileIdentity{0, made};
-    s.RestoreAttributes(made);
     method_ = Method::Rename;
     return true;
 }

@@ -15,7 +15,10 @@ TTime FromFiletime(const FILETIME& ft) {
     return TTime{static_cast<int64_t>((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime)};
 }
 
-bool SetLastWriteTimeAt(const std::wstring& path, DWORD flags, TTime time) {
+bool SetLastWriteTimeAt(const std::wstring& path,
+                        DWORD flags,
+                        TTime time,
+                        const FileStamp* expected = nullptr) {
     // Zero means "leave unchanged" to the file system, and negative times do not exist there.
     if (time.ticks <= 0)
         return SystemFailure();
@@ -25,6 +28,12 @@ bool SetLastWriteTimeAt(const std::wstring& path, DWORD flags, TTime time) {
                                   FILE_ATTRIBUTE_NORMAL | flags, nullptr));
     if (!file)
         return SystemFailure();
+    FILE_BASIC_INFO now;
+    if (expected &&
+        !::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &now, sizeof now))
+        return SystemFailure();
+    if (expected && now.LastWriteTime.QuadPart != expected->lastWrite)
+        return Failure(FileProblem::ChangedMeanwhile);
     FILETIME lastWrite;
     lastWrite.dwLowDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks));
     lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(time.ticks) >> 32);
@@ -52,9 +61,11 @@ bool SetLastWriteTime(const std::string& path, TTime time) {
 bool SetLastWriteTime(const TFileName& file, TTime time) {
     // The walk has just seen a regular file under the name; it is set in the folder that holds
     // it, and whatever took the name since, a link included, is not followed out of there.
+    FileStamp given;
+    const bool check = file.StampGiven() && file.SeenStamp(given);
     if (const TFolder* holder = file.Holder())
         return SetLastWriteTimeAt(PathIn(*holder, file.NameInHolder()),
-                                  FILE_FLAG_OPEN_REPARSE_POINT, time);
+                                  FILE_FLAG_OPEN_REPARSE_POINT, time, check ? &given : nullptr);
     return SetLastWriteTime(file.FullPath(), time);
 }
 

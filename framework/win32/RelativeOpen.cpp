@@ -13,7 +13,8 @@ bool Failed(NTSTATUS status) {
     return false;
 }
 
-// As the system's headers for drivers declare it; the user-mode ones leave it out.
+// As the system's headers for drivers declare it (the rename's is the same); the user-mode ones
+// leave it out.
 struct LinkInformation {
     BOOLEAN ReplaceIfExists;
     HANDLE RootDirectory;
@@ -60,7 +61,15 @@ HANDLE OpenRelative(HANDLE folder,
     return h;
 }
 
-bool LinkRelative(HANDLE file, HANDLE folder, const std::wstring& name) {
+namespace {
+
+// Gives the open file the name `name` in the open folder, as a further name or instead of its
+// own, through its handle.
+bool NameRelative(HANDLE file,
+                  HANDLE folder,
+                  const std::wstring& name,
+                  bool replace,
+                  FILE_INFORMATION_CLASS what) {
     if (!IsPlainName(name)) {
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
@@ -68,13 +77,24 @@ bool LinkRelative(HANDLE file, HANDLE folder, const std::wstring& name) {
     const ULONG bytes = static_cast<ULONG>(name.size() * sizeof(wchar_t));
     std::vector<char> buffer(offsetof(LinkInformation, FileName) + bytes + sizeof(wchar_t));
     auto link = reinterpret_cast<LinkInformation*>(buffer.data());
-    link->ReplaceIfExists = FALSE;
+    link->ReplaceIfExists = replace;
     link->RootDirectory = folder;
     link->FileNameLength = bytes;
     name.copy(link->FileName, name.size());
     IO_STATUS_BLOCK io{};
     const NTSTATUS status =
-        ::NtSetInformationFile(file, &io, link, static_cast<ULONG>(buffer.size()),
-                               static_cast<FILE_INFORMATION_CLASS>(FileLinkInformation));
+        ::NtSetInformationFile(file, &io, link, static_cast<ULONG>(buffer.size()), what);
     return NT_SUCCESS(status) || Failed(status);
+}
+
+}  // namespace
+
+bool LinkRelative(HANDLE file, HANDLE folder, const std::wstring& name) {
+    return NameRelative(file, folder, name, false,
+                        static_cast<FILE_INFORMATION_CLASS>(FileLinkInformation));
+}
+
+bool RenameRelative(HANDLE file, HANDLE folder, const std::wstring& name) {
+    return NameRelative(file, folder, name, true,
+                        static_cast<FILE_INFORMATION_CLASS>(FileRenameInformation));
 }

@@ -28,3 +28,6 @@ HANDLE OpenRelative(HANDLE folder,
 // Gives the open file `file` the further name `name` in the open folder `folder`: linked
 // through the file's handle, never by a name that could lead to another file by now.
 bool LinkRelative(HANDLE file, HANDLE folder, const std::wstring& name);
+// Gives the open file `file` the name `name` in the open folder `folder` instead of its own, in
+// one step, taking the place of what has that name: the name itself, never what it leads to.
+bool RenameRelative(HANDLE file, HANDLE folder, const std::wstring& name);

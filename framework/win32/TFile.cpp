@@ -38,9 +38,16 @@ TFile::~TFile() {
 }
 
 TFile::TFile(TFile&& other) noexcept
-    : handle_(other.handle_), stamp_(other.stamp_), stamped_(other.stamped_) {
+    : handle_(other.handle_),
+      stamp_(other.stamp_),
+      stamped_(other.stamped_),
+      position_(other.position_),
+      end_(other.end_),
+      pointer_(other.pointer_) {
     other.handle_ = kNone;
     other.stamped_ = false;
+    other.position_ = other.pointer_ = 0;
+    other.end_ = kUnknown;
 }
 
 TFile& TFile::operator=(TFile&& other) noexcept {
@@ -50,6 +57,9 @@ TFile& TFile::operator=(TFile&& other) noexcept {
         handle_ = std::exchange(other.handle_, kNone);
         stamp_ = other.stamp_;
         stamped_ = std::exchange(other.stamped_, false);
+        position_ = std::exchange(other.position_, 0);
+        end_ = std::exchange(other.end_, kUnknown);
+        pointer_ = std::exchange(other.pointer_, 0);
     }
     return *this;
 }
@@ -85,10 +95,9 @@ bool TFile::OpenRead(const TFileName& file) {
     if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
         stamp.identity.index != file.Identity().index)
         return Failure(FileProblem::NotTheFileListed);
-    *this = TFile();
-    handle_ = reinterpret_cast<intptr_t>(h.Release());
-    stamp_ = stamp;
-    stamped_ = true;
+    Adopt(reinterpret_cast<intptr_t>(h.Release()), stamp);
+    // Opened without write sharing: nobody can change its length while it is open.
+    end_ = stamp.size;
     return true;
 }
 
@@ -179,21 +188,41 @@ bool TFile::CreateTemp(std::string& name) {
 }
 
 long long TFile::Read(void* buffer, size_t size) {
-    DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
-    DWORD got = 0;
-    if (!::ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
-        NoteSystemError();
-        return -1;
-    }
-    return got;
+    const long long n = ReadAt(position_, buffer, size);
+    if (n > 0)
+        position_ += static_cast<uint64_t>(n);
+    return n;
 }
 
 long long TFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
-    return ReadAtOffset(AsHandle(handle_), offset, buffer, size);
+    if (offset >= end_)
+        return 0;  // the end of a file whose length cannot change meanwhile
+    const HANDLE h = AsHandle(handle_);
+    long long n;
+    if (offset == pointer_) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+        DWORD got = 0;
+        n = ::ReadFile(h, buffer, want, &got, nullptr) ? static_cast<long long>(got) : -1;
+    } else {
+        n = ReadAtOffset(h, offset, buffer, size);
+    }
+    if (n < 0) {
+        pointer_ = kUnknown;
+        NoteSystemError();
+        return -1;
+    }
+    pointer_ = offset + static_cast<uint64_t>(n);
+    return n;
 }
 
 bool TFile::WriteAll(const void* data, size_t size) {
-    return WriteAllHandle(AsHandle(handle_), data, size);
+    if (WriteAllHandle(AsHandle(handle_), data, size)) {
+        if (pointer_ != kUnknown)
+            pointer_ += size;
+        return true;
+    }
+    pointer_ = kUnknown;
+    return false;
 }
 
 bool TFile::GetStamp(FileStamp& stamp) const {
@@ -213,5 +242,7 @@ bool TFile::Close() {
         return SystemFailure();
     HANDLE h = AsHandle(std::exchange(handle_, kNone));
     stamped_ = false;
+    position_ = pointer_ = 0;
+    end_ = kUnknown;
     return ::CloseHandle(h) != 0;
 }

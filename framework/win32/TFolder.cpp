@@ -145,6 +145,8 @@ bool TFolder::Open(const std::string& path) {
 }
 
 bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
+    // Whatever is walked below, the parent's listed stamps are older by then.
+    parent.impl_->stampsStale = true;
     const std::wstring path = PathIn(parent, name);
     UniqueFile dir(OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!dir || !IsPlainFolder(dir.Get()))
@@ -156,6 +158,30 @@ bool TFolder::OpenSubfolder(const TFolder& parent, const char* name) {
     return true;
 }
 
+HandleListing ListByHandle(HANDLE dir,
+                           const std::function<void(const FILE_ID_BOTH_DIR_INFO&)>& each) {
+    // LONGLONG keeps the entries' 8-byte alignment.
+    std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kListBytes / sizeof(LONGLONG)]);
+    FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!::GetFileInformationByHandleEx(dir, request, buffer.get(), kListBytes)) {
+            if (::GetLastError() == ERROR_NO_MORE_FILES)
+                return HandleListing::Done;
+            return request == FileIdBothDirectoryRestartInfo ? HandleListing::Refused
+                                                             : HandleListing::Failed;
+        }
+        request = FileIdBothDirectoryInfo;
+        auto at = reinterpret_cast<const char*>(buffer.get());
+        for (;;) {
+            auto e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            each(*e);
+            if (e->NextEntryOffset == 0)
+                break;
+            at += e->NextEntryOffset;
+        }
+    }
+}
+
 bool TFolder::List() const {
     Impl& s = *impl_;
     if (s.listed)
@@ -163,28 +189,20 @@ bool TFolder::List() const {
     if (!s.dir)
         return SystemFailure();
     s.listed = true;
-    // LONGLONG keeps the entries' 8-byte alignment.
-    std::unique_ptr<LONGLONG[]> buffer(new LONGLONG[kListBytes / sizeof(LONGLONG)]);
-    FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
-    for (;;) {
-        if (!::GetFileInformationByHandleEx(s.dir.Get(), request, buffer.get(), kListBytes)) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_NO_MORE_FILES)
-                return true;
-            // Some redirectors know no listing by handle: the search by name still lists.
-            return request == FileIdBothDirectoryRestartInfo && s.SearchByName(*this);
-        }
-        request = FileIdBothDirectoryInfo;
-        auto at = reinterpret_cast<const char*>(buffer.get());
-        for (;;) {
-            auto e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            s.Add(e->FileName, e->FileNameLength / sizeof(wchar_t), e->FileAttributes,
-                  static_cast<uint64_t>(e->FileId.QuadPart));
-            if (e->NextEntryOffset == 0)
-                break;
-            at += e->NextEntryOffset;
-        }
-    }
+    s.stampedAt = SteadyMilliseconds();
+    const HandleListing got = ListByHandle(s.dir.Get(), [&s](const FILE_ID_BOTH_DIR_INFO& e) {
+        const size_t count = s.indexes.size();
+        s.Add(e.FileName, e.FileNameLength / sizeof(wchar_t), e.FileAttributes,
+              static_cast<uint64_t>(e.FileId.QuadPart));
+        if (s.indexes.size() > count)
+            s.stamps.push_back({static_cast<uint64_t>(e.EndOfFile.QuadPart),
+                                e.LastWriteTime.QuadPart, s.indexes.back()});
+    });
+    // Some redirectors know no listing by handle: the search by name still lists.
+    if (got == HandleListing::Refused)
+        return s.SearchByName(*this);
+    s.byHandle = true;
+    return got == HandleListing::Done;
 }
 
 size_t TFolder::EntryCount() const {
@@ -306,6 +324,10 @@ bool TFolder::GetIdentity(FileIdentity& identity) const {
 
 int TFolder::Descriptor() const {
     return -1;
+}
+
+intptr_t TFolder::NativeHandle() const {
+    return impl_ ? reinterpret_cast<intptr_t>(impl_->dir.Get()) : 0;
 }
 
 bool TFolder::IsOpen() const {

@@ -291,7 +291,7 @@ TEST_F(RunUndo, TouchEntriesAreInTheJournalBeforeTheTimesChange) {
                     std::string entry = name;
                     for (char& c : entry)
                         c = c == '/' ? kPathSeparator : c;
-                    // As the journal writes it: a backslash is escaped there.
+                    // As the journal writes a path: a backslash doubled.
                     EXPECT_NE(journal.find(JournalField(kPathSeparator + entry) + "\t"),
                               std::string::npos)
                         << name << " has its new time, but no entry";

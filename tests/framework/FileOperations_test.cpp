@@ -130,6 +130,45 @@ FileIdentity IdentityOf(const std::string& path) {
     return identity;
 }
 
+// Reads at an offset between reads, and a backup copy made meanwhile, leave the reads' own
+// sequence alone, and the end comes at the file's length, by path and by a walk's name (opened
+// so that the length cannot change).
+TEST(TFile, ReadsAtOffsetsBetweenReadsKeepTheirPlace) {
+    TempDir dir;
+    std::string content;
+    for (int i = 0; content.size() < 70000; ++i)
+        content += std::to_string(i) + ",";
+    dir.Write("d/f.c", content);
+    TFolder folder;
+    ASSERT_TRUE(folder.Open(dir.Join("d")));
+    TFileName walked(dir.Join("d/f.c"));
+    walked.SetFoundIn(&folder, IdentityOf(dir.Join("d/f.c")));
+    for (bool byName : {false, true}) {
+        TFile f;
+        ASSERT_TRUE(byName ? f.OpenRead(walked) : f.OpenRead(dir.Join("d/f.c")));
+        std::string got, at(10, '\0');
+        char buf[4096];
+        ASSERT_EQ(f.Read(buf, 1000), 1000);
+        got.append(buf, 1000);
+        ASSERT_EQ(f.ReadAt(50000, &at[0], at.size()), 10);
+        EXPECT_EQ(at, content.substr(50000, 10));
+        EXPECT_EQ(f.ReadAt(content.size() - 3, buf, sizeof buf), 3);
+        EXPECT_EQ(f.ReadAt(content.size(), buf, sizeof buf), 0);
+        int reads = 0;
+        for (long long n; (n = f.Read(buf, sizeof buf)) > 0;) {
+            got.append(buf, static_cast<size_t>(n));
+            if (++reads == 3) {
+                EXPECT_EQ(f.ReadAt(10, &at[0], at.size()), 10);
+            } else if (reads == 5) {
+                EXPECT_TRUE(CopyToBackup(f, TFileName(dir.Join("d/copy.c")), "copy.c"));
+            }
+        }
+        EXPECT_EQ(got, content) << (byName ? "walk name" : "path");
+        EXPECT_EQ(f.Read(buf, sizeof buf), 0);
+        EXPECT_EQ(dir.Read("d/copy.c"), content);
+    }
+}
+
 // What took a walk name since the walk saw it is not the file the walk handed over: another file
 // under the name is not opened, while the file itself is, wherever the walk saw it.
 TEST(TFile, WalkNameWhoseFileWasReplacedIsNotOpened) {

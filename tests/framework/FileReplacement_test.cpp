@@ -20,6 +20,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "framework/win32/UniqueHandle.h"
 #include "framework/win32/WidePath.h"
 #else
 #include <sys/stat.h>
@@ -171,16 +172,58 @@ TEST(FileReplacement, BackupCopyIsWholeOrAbsent) {
 }
 
 #ifdef _WIN32
+// Whether or not the new file's stamp was asked for first (a run with a journal asks), and
+// whatever attributes the file had, none at all included.
 TEST(FileReplacement, KeepsTheFileAttributes) {
     TempDir dir;
-    dir.Write("s.txt", "old");
-    ASSERT_TRUE(SetFileAttributesA(dir.Join("s.txt").c_str(),
-                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-    ASSERT_TRUE(Replace(dir.Join("s.txt"), "new"));
-    EXPECT_EQ(dir.Read("s.txt"), "new");
-    DWORD attrs = GetFileAttributesA(dir.Join("s.txt").c_str());
-    EXPECT_TRUE(attrs & FILE_ATTRIBUTE_SYSTEM);
-    EXPECT_FALSE(attrs & FILE_ATTRIBUTE_HIDDEN);
+    for (DWORD had : {DWORD{FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+                      DWORD{FILE_ATTRIBUTE_NORMAL}}) {
+        for (bool stampFirst : {false, true}) {
+            dir.Write("s.txt", "old");
+            ASSERT_TRUE(SetFileAttributesA(dir.Join("s.txt").c_str(), had));
+            TFileReplacement r;
+            FileStamp told;
+            bool timeKnown = false;
+            ASSERT_TRUE(r.Begin(dir.Join("s.txt")));
+            ASSERT_TRUE(r.Write("new", 3));
+            if (stampFirst) {
+                ASSERT_TRUE(r.NewStamp(told, timeKnown));
+            }
+            ASSERT_TRUE(r.Commit());
+            EXPECT_EQ(dir.Read("s.txt"), "new");
+            // A plain file may read as "normal" or as "archive", before as after.
+            const DWORD plain = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL;
+            const DWORD attrs = GetFileAttributesA(dir.Join("s.txt").c_str());
+            EXPECT_EQ(attrs & ~plain, had & ~plain)
+                << std::hex << attrs << " for " << had << (stampFirst ? ", stamp first" : "");
+            ASSERT_TRUE(SetFileAttributesA(dir.Join("s.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+        }
+    }
+}
+
+// The new content takes the name by a rename through its own handle: a file that another
+// program holds open without letting it go keeps its content, and nothing is left behind; the
+// name, once free, is replaced, and the file under it is the new one.
+TEST(FileReplacement, AFileHeldOpenIsNotRenamedOver) {
+    TempDir dir;
+    dir.Write("held.txt", "old");
+    {
+        UniqueFile holder(CreateFileW(WidePath(dir.Join("held.txt")).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(Replace(dir.Join("held.txt"), "new"));
+    }
+    EXPECT_EQ(dir.Read("held.txt"), "old");
+    EXPECT_EQ(Leftovers(dir.Path()), 0u);
+    TFileReplacement::Method method;
+    FileIdentity before, after;
+    ASSERT_TRUE(GetFileIdentity(dir.Join("held.txt"), before));
+    ASSERT_TRUE(Replace(dir.Join("held.txt"), "new", &method));
+    EXPECT_EQ(method, TFileReplacement::Method::Rename);
+    EXPECT_EQ(dir.Read("held.txt"), "new");
+    ASSERT_TRUE(GetFileIdentity(dir.Join("held.txt"), after));
+    EXPECT_FALSE(after == before);
+    EXPECT_EQ(Leftovers(dir.Path()), 0u);
 }
 #else
 TEST(FileReplacement, KeepsPermissionsAndReplacesALinksTarget) {
