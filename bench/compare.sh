@@ -153,19 +153,7 @@ done
 
 # What Scrivox must report, from what gen_tree.py planted: each variant stands between
 # a line start (or the non-word end of the variant before it) and a non-word byte.
-read -r expect_cs expect_ww < <(python3 - "$tree/manifest.json" <<'PY'
-import json, re, sys
-m = json.load(open(sys.argv[1]))
-def count(flags, whole):
-    pattern = re.escape(m["token"])
-    if whole:
-        pattern = r"(?<![A-Za-z0-9_])" + pattern + r"(?![A-Za-z0-9_])"
-    r = re.compile(pattern, flags | re.ASCII)
-    return sum(n * len(r.findall(" " + m["variants"][v] + " "))
-               for v, n in m["planted"]["counted"].items())
-print(count(0, False), count(re.IGNORECASE, True))
-PY
-)
+read -r expect_cs expect_ww < <(python3 bench/expected_counts.py "$tree/manifest.json")
 
 # The files Scrivox processes: regular, not hidden, writable by their owner, the name matching
 # one of the filter's patterns without regard to ASCII case.

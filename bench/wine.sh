@@ -36,19 +36,7 @@ cmake --build build/win32 -j2 --target find_bench >/dev/null
 cmake --build build/win64 -j2 --target find_bench win_calls >/dev/null
 [ -f "$tree/manifest.json" ] || python3 bench/gen_tree.py --out "$tree"
 # What every build must replace: case-sensitive, and caseless whole words only.
-read -r expect_cs expect_ww < <(python3 - "$tree/manifest.json" <<'PY'
-import json, re, sys
-m = json.load(open(sys.argv[1]))
-def count(flags, whole):
-    pattern = re.escape(m["token"])
-    if whole:
-        pattern = r"(?<![A-Za-z0-9_])" + pattern + r"(?![A-Za-z0-9_])"
-    r = re.compile(pattern, flags | re.ASCII)
-    return sum(n * len(r.findall(" " + m["variants"][v] + " "))
-               for v, n in m["planted"]["counted"].items())
-print(count(0, False), count(re.IGNORECASE, True))
-PY
-)
+read -r expect_cs expect_ww < <(python3 bench/expected_counts.py "$tree/manifest.json")
 
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1

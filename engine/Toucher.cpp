@@ -46,7 +46,7 @@ bool Toucher::ProcessFile(const TFileName& file) {
         return Touch(file);  // fails too, and says why
     (void)Journal->AddTouch(realPaths_.Of(file), before, Time);
     waitingIn_ = file.FoundIn();
-    waiting_.push_back({file.FullPath(), before.identity});
+    waiting_.push_back({file.FullPath(), before.identity, before});
     return true;
 }
 
@@ -68,6 +68,7 @@ void Toucher::TouchWaiting() {
     for (const Waiting& w : waiting_) {
         TFileName file(w.path);
         file.SetFoundIn(waitingIn_, w.identity);
+        file.SetSeenStamp(w.stamp.size, w.stamp.lastWrite);
         (void)Touch(file);
     }
     waiting_.clear();

@@ -54,6 +54,7 @@ private:
     struct Waiting {
         std::string path;  // as handed over
         FileIdentity identity;
+        FileStamp stamp;  // as the journal keeps it: the time is set only while it still holds
     };
 
     // Sets the time of one file and tells the observer.
