@@ -28,13 +28,7 @@ namespace {
 // The user's state folder moved into a test folder for as long as the test runs.
 class ScopedStateFolder {
 public:
-    explicit ScopedStateFolder(const std::string& path) {
-#ifdef _WIN32
-        ::SetEnvironmentVariableA("LOCALAPPDATA", path.c_str());
-#else
-        ::setenv("XDG_STATE_HOME", path.c_str(), 1);
-#endif
-    }
+    explicit ScopedStateFolder(const std::string& path) { UseStateFolder(path); }
 };
 
 class Recorder final : public RunObserver {

@@ -66,11 +66,7 @@ void ListTree(const std::string& path, const std::string& prefix, std::set<std::
 class StoppedRun : public ::testing::Test {
 protected:
     void SetUp() override {
-#ifdef _WIN32
-        ::SetEnvironmentVariableA("LOCALAPPDATA", state_.Path().c_str());
-#else
-        ::setenv("XDG_STATE_HOME", state_.Path().c_str(), 1);
-#endif
+        UseStateFolder(state_.Path());
         for (int f = 0; f < kFolders; ++f)
             for (int i = 0; i < kFilesEach; ++i)
                 tree_.Write(Name(f, i), kOld);

@@ -149,15 +149,6 @@ TEST(WalkStamps, ATimeIsSetOnlyOverTheOneTheNameWasGiven) {
 }
 #endif
 
-// The user's state folder moved into a test folder for as long as the test runs.
-void UseStateFolder(const std::string& path) {
-#ifdef _WIN32
-    ::SetEnvironmentVariableA("LOCALAPPDATA", path.c_str());
-#else
-    ::setenv("XDG_STATE_HOME", path.c_str(), 1);
-#endif
-}
-
 // End to end: the undo of a Touch run gives the file saved meanwhile the time it had when it
 // was touched, not the one its folder's listing first saw.
 TEST(WalkStamps, TouchUndoGivesBackTheTimeAFileHadWhenTouched) {

@@ -10,6 +10,12 @@
 
 #include "framework/PathSyntax.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -93,4 +99,12 @@ void WriteWholeFile(const std::string& path, const std::string& content) {
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+void UseStateFolder(const std::string& path) {
+#ifdef _WIN32
+    ::SetEnvironmentVariableA("LOCALAPPDATA", path.c_str());
+#else
+    ::setenv("XDG_STATE_HOME", path.c_str(), 1);
+#endif
 }

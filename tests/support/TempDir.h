@@ -25,6 +25,9 @@ private:
     std::string path_;
 };
 
+// Moves the user's state folder (where runs keep their journals) to `path` for this process.
+void UseStateFolder(const std::string& path);
+
 // Whole-file helpers for absolute paths.
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
